@@ -1,0 +1,23 @@
+// How a band becomes pixel positions, and the whitening of a band.
+#pragma once
+
+#include "bands/band_records.h"
+#include "core/grey_image.h"
+
+// Position at y of an edge that passes through xt at row yt and xb at row yb:
+// trunc(((y - yt) * xb + (yb - y) * xt) / (yb - yt) + 0.5) in double precision. The same
+// formula serves horizontal edges with x and y exchanged. When yt == yb the edge has no
+// direction and its position is xt.
+int edgeAt(int y, int yt, int xt, int yb, int xb);
+
+// Whitens band inside clip: for each row of clip (cut to the image) the band's edges are taken
+// with clip.yTopLeft and clip.yBottomLeft as their end rows, and every pixel between them,
+// both included, that lies within clip's columns becomes 255. With alsoCompanion the same strip
+// is whitened once more in image.companion, when there is one.
+void whitenVerticalBand(const HorizontalBand& clip, const VerticalBand& band, GreyImage& image,
+                        bool alsoCompanion);
+
+// The transpose of whitenVerticalBand: columns of clip, the band's top and bottom edges taken
+// with clip.xLeftTop and clip.xRightTop as their end columns, rows limited to clip's rows.
+void whitenHorizontalBand(const VerticalBand& clip, const HorizontalBand& band, GreyImage& image,
+                          bool alsoCompanion);

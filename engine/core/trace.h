@@ -1,0 +1,14 @@
+// The one trace function: every stage writes its progress and decisions through it.
+#pragma once
+
+// Formats with printf rules and passes the text to the trace sink (standard output by default).
+void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A trace sink receives each formatted text whole; it must be safe to call from any thread.
+using TraceSink = void (*)(const char* text, void* context);
+
+// Installs a sink for all later trace text; nullptr restores standard output.
+void setTraceSink(TraceSink sink, void* context);
+
+// Drops every trace text until another sink is installed (tovel-cli --quiet).
+void silenceTrace();

@@ -1,0 +1,183 @@
+#include "pipeline/layo.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/progress.h"
+#include "core/text_strings.h"
+#include "core/trace.h"
+#include "pipeline/image_io.h"
+#include "pipeline/output_layout.h"
+
+namespace {
+
+constexpr const char* kSeparator = "-----------------------------------------------\n";
+constexpr int kSmallestSide = 70;
+
+// Everything one call works on; freed when the call returns.
+struct SheetWork {
+    GreyImage image;   // the sheet being analysed and cleaned
+    GreyImage master;  // the sheet as loaded, from which the output is cut
+    HorizontalBand sheet;
+    VerticalBandList pages{0, 10};
+    int seamX = -1;
+    double waveX = 0.0;  // line and character pitch; not measured in this build
+    double waveY = 0.0;
+};
+
+void coverWholeSheet(HorizontalBand& sheet, const GreyImage& image) {
+    sheet.xLeft = 0;
+    sheet.xRight = image.width - 1;
+    sheet.yTopLeft = 0;
+    sheet.yBottomLeft = image.height - 1;
+    sheet.yTopRight = 0;
+    sheet.yBottomRight = image.height - 1;
+}
+
+// Runs the page finder, and when it asks for a turn, turns the sheet and runs it again.
+int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPages) {
+    const GreyImage imageBackup(w.image);
+    const GreyImage masterBackup(w.master);
+    w.image.companion = &w.master;
+    coverWholeSheet(w.sheet, w.image);
+
+    w.seamX = -1;
+    const int r = findPages(w.sheet, w.waveX, w.waveY, w.image, w.seamX, options, w.pages);
+    if (r == 0) return kLayoDone;
+    if (r == -1) return kLayoStopped;
+    if (r != 1 && r != 2) return kLayoPagesFailed;
+
+    int k = (r == 1) ? 2 : 1;
+    int mode = r;
+    int r2 = 0;
+    for (;;) {
+        w.image = imageBackup;
+        w.master = masterBackup;
+        w.image.companion = &w.master;
+        rotateQuarterTurns(w.image, k);
+        trace("画像を %d 度回転。\n", 90 * k);
+        if (!showPreview(w.image)) break;
+        if (mode == 2) {
+            std::swap(w.waveX, w.waveY);
+            w.sheet.xRight = w.image.width - 1;
+            w.sheet.yBottomLeft = w.sheet.yBottomRight = w.image.height - 1;
+        }
+        w.pages.setCount(0);
+        w.seamX = -1;
+        r2 = findPages(w.sheet, w.waveX, w.waveY, w.image, w.seamX, options, w.pages);
+        if (mode == 2 && r2 == 1) {
+            // The quarter turn went the wrong way: start again from the sheet as loaded and turn
+            // it by 270 degrees.
+            k = 3;
+            mode = 1;
+            continue;
+        }
+        break;
+    }
+    if (isStopRequested()) return kLayoStopped;
+    if (mode == 1 && r2 != 0) {
+        trace("画像の回転方向がわかりません。\n");
+        return kLayoUnsettled;
+    }
+    return kLayoDone;
+}
+
+// Composes the part band of master and saves it under outputPath with suffix inserted.
+int writeOutput(const GreyImage& master, const HorizontalBand& band, const char* outputPath,
+                const char* suffix) {
+    sjisString path(outputPath);
+    path.insertSuffix(suffix);
+    GreyImage out;
+    if (!compose(master, band, out) || saveGreyImage(path.c_str(), out) != 0) {
+        trace("Error: JPEG に書き込めません。ファイル = %s\n", path.c_str());
+        return kLayoWriteFailed;
+    }
+    return kLayoDone;
+}
+
+// Steps from loading to saving; answers the result code.
+int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
+               const LayoOptions& options, const LayoStages& stages) {
+    if (loadGreyImage(inputPath, w.image) != 0) return kLayoUnreadable;
+    if (std::min(w.image.width, w.image.height) < kSmallestSide) return kLayoTooSmall;
+    if (!showPreview(w.image)) return kLayoStopped;
+
+    appendStatusText("前処理中……");
+    w.master = w.image;
+
+    // The spectrum analysis and noise cleaning are not part of this build: the sheet goes on
+    // unmeasured and uncleaned.
+
+    setProgress(0.15f);
+    appendStatusText("ページを分割しています……");
+    coverWholeSheet(w.sheet, w.image);
+    if (stages.findPages) {
+        const int r = findPagesUpright(w, options, stages.findPages);
+        if (r != kLayoDone) return r;
+    }
+
+    setProgress(0.95f);
+    appendStatusText("出力しています……");
+    const int width = w.image.width;
+    const int height = w.image.height;
+    bool divide = options.dividePage != 0;
+    const bool single = w.seamX == -1 && width < height && !options.dividePage;
+
+    if (options.removeHeader) removeHeaderRows(w.pages);
+    if (!w.pages.empty()) eraseOutsidePages(w.master, w.pages, w.sheet);
+
+    const int dx = horizontalShift(w.pages, w.seamX, width, single, divide);
+    HorizontalBand r1, r2;
+    outputBands(w.sheet, width, dx, divide, r1, r2);
+    if (options.setMargin) {
+        fitBandToPages(r1, w.pages, 0.6f);
+        addMargins(r1, options.horizontalMargin, options.verticalMargin);
+        if (divide) {
+            fitBandToPages(r2, w.pages, 0.6f);
+            addMargins(r2, options.horizontalMargin, options.verticalMargin);
+        }
+    }
+
+    if (divide) {
+        const int r = writeOutput(w.master, r2, outputPath, "-tovel-1");
+        if (r != kLayoDone) return r;
+        return writeOutput(w.master, r1, outputPath, "-tovel-2");
+    }
+    return writeOutput(w.master, r1, outputPath, "-tovel");
+}
+
+}  // namespace
+
+LayoStages defaultLayoStages() { return LayoStages{}; }
+
+int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& options) {
+    return runLayo(inputPath, outputPath, options, defaultLayoStages());
+}
+
+int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& options,
+            const LayoStages& stages) {
+    const LayoOptions ownOptions = options;
+    trace("%s", kSeparator);
+    trace("処理開始。入力画像：%s\n", inputPath);
+    setStatusText("%s : 処理開始。", sjisString(inputPath).fileName().c_str());
+
+    int result;
+    {
+        SheetWork work;
+        result = carrySheet(work, inputPath, outputPath, ownOptions, stages);
+    }
+
+    clearPreview();
+    if (result == kLayoStopped) {
+        trace("処理中断。\n");
+        appendStatusText("処理中断。");
+    } else if (result != kLayoDone) {
+        trace("処理終了(エラー %d)。\n", result);
+        appendStatusText("処理終了(エラー %d)。", result);
+    } else {
+        trace("処理終了。\n");
+        appendStatusText("処理終了。");
+    }
+    trace("%s", kSeparator);
+    return result;
+}

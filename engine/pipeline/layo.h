@@ -1,0 +1,44 @@
+// LAYO: one scanned sheet from its image file to one or two output image files.
+#pragma once
+
+#include "bands/band_records.h"
+#include "core/grey_image.h"
+#include "pipeline/layo_options.h"
+
+// Result codes of LAYO.
+enum LayoResult {
+    kLayoStopped = -1,       // a stop was requested; nothing written for this sheet
+    kLayoDone = 0,           // outputs written
+    kLayoUnsettled = 4,      // the orientation stays unsettled after turning the sheet
+    kLayoPagesFailed = 5,    // the page finder failed
+    kLayoWriteFailed = 6,    // writing an output file failed
+    kLayoUnreadable = 7,     // the file cannot be loaded as an image
+    kLayoTooSmall = 8,       // the sheet's shorter side is below 70 pixels
+};
+
+// The page finder: cuts the sheet into pages (out), may change the wave lengths, reports the
+// seam position (-1 for none). Answers 0 when done, -1 when stopped, 1 when the sheet seems
+// upside down, 2 when it seems to lie on its side, anything else on failure.
+using PageFinder = int (*)(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image,
+                           int& seamX, const LayoOptions& options, VerticalBandList& pages);
+
+// The analysis stages LAYO runs. A stage that is not present (nullptr) is skipped: without a page
+// finder no pages are found and the whole sheet is written.
+struct LayoStages {
+    PageFinder findPages = nullptr;
+};
+
+// The stages of this build.
+LayoStages defaultLayoStages();
+
+// Processes the sheet at inputPath and writes the output(s) next to outputPath, which is the
+// destination folder joined with the input's file name: "-tovel" is inserted before the
+// extension, or "-tovel-1" (right page) and "-tovel-2" (left page) for a divided sheet. The
+// options are copied at the start, so changes made during the call do not reach it. Answers a
+// LayoResult. Every other result writes nothing, except a divided sheet whose second file
+// ("-tovel-2") fails to save: its first file stays.
+int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& options);
+
+// LAYO with an explicit set of stages.
+int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& options,
+            const LayoStages& stages);

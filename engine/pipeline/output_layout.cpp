@@ -1,0 +1,216 @@
+#include "pipeline/output_layout.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "bands/band_geometry.h"
+
+namespace {
+
+// Whitens the upright strip of clip between columns x0 and x1, both included.
+void whitenColumns(GreyImage& image, const HorizontalBand& clip, int x0, int x1) {
+    VerticalBand strip;
+    strip.yTop = clip.yTopLeft;
+    strip.yBottom = clip.yBottomLeft;
+    strip.xLeftTop = strip.xLeftBottom = x0;
+    strip.xRightTop = strip.xRightBottom = x1;
+    whitenVerticalBand(clip, strip, image, false);
+}
+
+// Whitens the level strip of page between rows y0 and y1, both included.
+void whitenRows(GreyImage& image, const VerticalBand& page, int y0, int y1) {
+    HorizontalBand strip;
+    strip.xLeft = page.xLeftTop;
+    strip.xRight = page.xRightTop;
+    strip.yTopLeft = strip.yTopRight = y0;
+    strip.yBottomLeft = strip.yBottomRight = y1;
+    whitenHorizontalBand(page, strip, image, false);
+}
+
+// Distance d scaled by s and rounded, in double precision.
+int scaled(int d, float s) { return static_cast<int>(static_cast<double>(d) * s + 0.5); }
+
+}  // namespace
+
+void removeHeaderRows(VerticalBandList& pages) {
+    for (VerticalBand& page : pages) {
+        HorizontalBandList& rows = page.rows();
+        uint32_t k = 0;
+        while (k < rows.count()) {
+            if (rows[k].type == 4) {
+                rows.removeAt(k);
+            } else {
+                ++k;
+            }
+        }
+    }
+}
+
+void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const HorizontalBand& clip) {
+    const uint32_t n = bands.count();
+    if (n == 0) {
+        whitenColumns(image, clip, clip.xLeft, clip.xRight);
+        return;
+    }
+    if (clip.xLeft <= bands[0].xLeftTop) whitenColumns(image, clip, clip.xLeft, bands[0].xLeftTop);
+    for (uint32_t i = 1; i < n; ++i) {
+        whitenColumns(image, clip, bands[i - 1].xRightTop, bands[i].xLeftTop);
+    }
+    if (bands[n - 1].xRightTop <= clip.xRight) {
+        whitenColumns(image, clip, bands[n - 1].xRightTop, clip.xRight);
+    }
+    for (VerticalBand& band : bands) {
+        if (band.type == 2) eraseOutsideRows(image, band.rows(), band);
+    }
+}
+
+void eraseOutsideRows(GreyImage& image, HorizontalBandList& rows, const VerticalBand& page) {
+    const uint32_t n = rows.count();
+    if (n == 0) {
+        whitenRows(image, page, page.yTop, page.yBottom);
+        return;
+    }
+    if (page.yTop <= rows[0].yTopLeft) whitenRows(image, page, page.yTop, rows[0].yTopLeft);
+    for (uint32_t i = 1; i < n; ++i) {
+        whitenRows(image, page, rows[i - 1].yBottomLeft, rows[i].yTopLeft);
+    }
+    if (rows[n - 1].yBottomLeft <= page.yBottom) {
+        whitenRows(image, page, rows[n - 1].yBottomLeft, page.yBottom);
+    }
+    for (HorizontalBand& row : rows) {
+        if (row.type == 1) eraseOutsidePages(image, row.columns(), row);
+    }
+}
+
+MiddlePage findMiddlePage(const VerticalBandList& pages, int width) {
+    MiddlePage m;
+    const int half = width / 2;
+    for (uint32_t i = 0; i < pages.count(); ++i) {
+        const VerticalBand& p = pages[i];
+        if (p.xRightTop < half) {
+            m.b = static_cast<int>(i);
+        } else if (p.xLeftTop > half) {
+            break;
+        } else {
+            m.a = static_cast<int>(i);
+        }
+    }
+    if (m.a != -1) {
+        const VerticalBand& p = pages[static_cast<uint32_t>(m.a)];
+        if ((p.xLeftTop + p.xLeftBottom + p.xRightTop + p.xRightBottom) / 4 <= half) m.b = m.a;
+    }
+    return m;
+}
+
+int horizontalShift(const VerticalBandList& pages, int seamX, int width, bool single,
+                    bool& divide) {
+    if (single) return 0;
+    if (seamX != -1) return seamX - width / 2;
+    const int n = static_cast<int>(pages.count());
+    if (n == 0) return 0;
+    const int half = width / 2;
+    const MiddlePage m = findMiddlePage(pages, width);
+    auto page = [&pages](int i) -> const VerticalBand& { return pages[static_cast<uint32_t>(i)]; };
+    if (m.a == -1) {
+        int d0 = INT_MAX, d1 = INT_MAX, e0 = INT_MAX, e1 = INT_MAX;
+        if (m.b != -1) {
+            d0 = page(0).xLeftTop;
+            d1 = half - page(m.b).xRightTop;
+        }
+        if (m.b != n - 1) {
+            e0 = page(m.b + 1).xLeftTop - half;
+            e1 = width - page(n - 1).xRightTop;
+        }
+        return std::min(d0, e0) - std::min(d1, e1);
+    }
+    if (m.a == m.b) {
+        if (page(m.a).xRightTop - page(0).xLeftTop + 1 > half) {
+            divide = false;
+            return 0;
+        }
+        return (page(0).xLeftTop + page(m.a).xRightTop) / 2 - width / 4;
+    }
+    if (page(n - 1).xRightTop - page(m.a).xLeftTop + 1 > half) {
+        divide = false;
+        return 0;
+    }
+    return (page(m.a).xLeftTop + page(n - 1).xRightTop) / 2 - (3 * width) / 4;
+}
+
+void outputBands(const HorizontalBand& sheet, int width, int dx, bool divide, HorizontalBand& r1,
+                 HorizontalBand& r2) {
+    r1 = sheet;
+    r1.xLeft = dx;
+    if (divide) {
+        r1.xRight = width / 2 + dx;
+        r2 = sheet;
+        r2.xLeft = width / 2 + dx + 1;
+        r2.xRight = width - 1 + dx;
+    } else {
+        r1.xRight = width - 1 + dx;
+    }
+}
+
+void fitBandToPages(HorizontalBand& band, const VerticalBandList& pages, float floor) {
+    const int cx = (band.xLeft + band.xRight) / 2;
+    const int cy = (band.yTopLeft + band.yBottomLeft + band.yTopRight + band.yBottomRight) / 4;
+    int minX = INT_MAX, maxX = 0, minY = INT_MAX, maxY = INT_MIN;
+    bool anyRows = false;
+    for (const VerticalBand& p : pages) {
+        if (p.xLeftTop < band.xLeft || p.xRightTop > band.xRight) continue;
+        minX = std::min(minX, p.xLeftTop);
+        maxX = p.xRightTop;
+        const HorizontalBandList* rows = p.rowsIfAny();
+        if (!rows || rows->empty()) continue;
+        anyRows = true;
+        minY = std::min(minY, (*rows)[0].yTopLeft);
+        maxY = std::max(maxY, (*rows)[rows->count() - 1].yBottomLeft);
+    }
+    float s = floor;
+    if (anyRows) {
+        // A band one pixel wide or high has a half size of 0; it is taken as 1 so that the
+        // factor stays finite.
+        const int halfW = std::max((band.xRight - band.xLeft + 1) / 2, 1);
+        const int halfH = std::max((band.yBottomLeft - band.yTopLeft + 1) / 2, 1);
+        const float left = static_cast<float>(cx - minX) / static_cast<float>(halfW);
+        const float right = static_cast<float>(maxX - cx) / static_cast<float>(halfW);
+        const float top = static_cast<float>(cy - minY) / static_cast<float>(halfH);
+        const float bottom = static_cast<float>(maxY - cy) / static_cast<float>(halfH);
+        s = std::max({floor, bottom, top, right, left});
+    }
+    band.xLeft = cx - scaled(cx - band.xLeft, s);
+    band.xRight = cx + scaled(band.xRight - cx, s);
+    band.yTopLeft = cy - scaled(cy - band.yTopLeft, s);
+    band.yTopRight = cy - scaled(cy - band.yTopRight, s);
+    band.yBottomLeft = cy + scaled(band.yBottomLeft - cy, s);
+    band.yBottomRight = cy + scaled(band.yBottomRight - cy, s);
+}
+
+void addMargins(HorizontalBand& band, int hMargin, int vMargin) {
+    band.xLeft -= hMargin;
+    band.xRight += hMargin;
+    band.yTopLeft -= vMargin;
+    band.yTopRight -= vMargin;
+    band.yBottomLeft += vMargin;
+    band.yBottomRight += vMargin;
+}
+
+bool compose(const GreyImage& source, const HorizontalBand& band, GreyImage& out) {
+    const int64_t w = static_cast<int64_t>(band.xRight) - band.xLeft + 1;
+    const int64_t h = static_cast<int64_t>(band.yBottomLeft) - band.yTopLeft + 1;
+    if (w <= 0 || h <= 0 || w * h >= 0x80000000ll) return false;
+    out.reset(static_cast<int>(w), static_cast<int>(h), 255);
+    if (out.size() != static_cast<uint32_t>(w * h)) return false;
+    // The columns of the band that lie inside the source, copied row by row.
+    const int c0 = std::max(0, -band.xLeft);
+    const int c1 = static_cast<int>(std::min<int64_t>(w, static_cast<int64_t>(source.width) - band.xLeft));
+    if (c1 <= c0) return true;
+    for (int r = 0; r < out.height; ++r) {
+        const int64_t sy = static_cast<int64_t>(band.yTopLeft) + r;
+        if (sy < 0 || sy >= source.height) continue;
+        std::memcpy(&out.at(c0, r), &source.at(band.xLeft + c0, static_cast<int>(sy)),
+                    static_cast<size_t>(c1 - c0));
+    }
+    return true;
+}

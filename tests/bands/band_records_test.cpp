@@ -1,0 +1,132 @@
+#include "bands/band_records.h"
+
+#include <gtest/gtest.h>
+
+#include "bands/band_geometry.h"
+#include "test_support.h"
+
+namespace {
+
+HorizontalBand row(int top, int bottom, int type = 1) {
+    HorizontalBand r;
+    r.xLeft = 0;
+    r.xRight = 99;
+    r.yTopLeft = r.yTopRight = top;
+    r.yBottomLeft = r.yBottomRight = bottom;
+    r.type = type;
+    return r;
+}
+
+}  // namespace
+
+TEST(BandRecords, CopiesAreDeepDownTheNesting) {
+    VerticalBand page;
+    page.xRightTop = 50;
+    page.rows().append(row(10, 20));
+    page.rows()[0].columns().append(VerticalBand());
+    page.line().typicalCharHeight = 30;
+
+    VerticalBand copy(page);
+    copy.rows()[0].yTopLeft = 99;
+    copy.rows()[0].columns()[0].type = 4;
+    copy.line().typicalCharHeight = 1;
+    EXPECT_EQ(page.rows()[0].yTopLeft, 10);
+    EXPECT_EQ(page.rows()[0].columns()[0].type, 0);
+    EXPECT_EQ(page.line().typicalCharHeight, 30);
+    EXPECT_EQ(copy.rows().count(), 1u);
+    EXPECT_EQ(copy.xRightTop, 50);
+
+    VerticalBand bare;
+    copy = bare;  // a source without rows or line record removes the target's
+    EXPECT_FALSE(copy.hasRows());
+    EXPECT_FALSE(copy.hasLine());
+
+    VerticalBand fresh;
+    EXPECT_EQ(fresh.line().lineGroup, -1);
+    EXPECT_EQ(fresh.line().headBlanks, 0);
+}
+
+TEST(BandRecords, ListEditsMoveBandsAndKeepTheOrder) {
+    HorizontalBandList rows;
+    rows.append(row(0, 1));
+    rows.append(row(10, 11));
+    rows.insertAt(1, row(5, 6));
+    ASSERT_EQ(rows.count(), 3u);
+    EXPECT_EQ(rows[1].yTopLeft, 5);
+    EXPECT_EQ(rows[2].yTopLeft, 10);
+    rows.insertAt(0, rows[2]);  // inserting an element of the list itself
+    EXPECT_EQ(rows[0].yTopLeft, 10);
+    EXPECT_EQ(rows[3].yTopLeft, 10);
+
+    rows.removeAt(3);  // the last index only lowers the count
+    EXPECT_EQ(rows.count(), 3u);
+    EXPECT_EQ(rows[3].yTopLeft, 10);
+    rows.removeAt(0);
+    EXPECT_EQ(rows.count(), 2u);
+    EXPECT_EQ(rows[0].yTopLeft, 0);
+    EXPECT_EQ(rows[1].yTopLeft, 5);
+
+    VerticalBandList a, b;
+    a.append(VerticalBand());
+    b.append(VerticalBand());
+    b[0].type = 3;
+    a.appendAll(b);
+    EXPECT_EQ(a.count(), 2u);
+    EXPECT_EQ(a[1].type, 3);
+}
+
+TEST(BandRecords, DumpsPrintOneLinePerBand) {
+    VerticalBandList pages;
+    VerticalBand p;
+    p.yTop = 5;
+    p.yBottom = 900;
+    p.xLeftTop = 10;
+    p.xRightTop = 409;
+    p.xLeftBottom = 12;
+    p.xRightBottom = 413;
+    p.type = 2;
+    pages.append(p);
+    HorizontalBandList rows;
+    HorizontalBand r = row(3, 40, 4);
+    r.yBottomRight = 42;
+    r.baryX = 17;
+    rows.append(r);
+    TraceCapture capture;
+    dumpVerticalBands(pages);
+    dumpHorizontalBands(rows);
+    dumpVerticalBands(VerticalBandList());
+    EXPECT_EQ(capture.text(),
+              "(10~409,5)-(12~413,900) w=401 type2\n"
+              "(0,3~40)-(99,3~42) type4 h=39 baryX=17\n");
+}
+
+TEST(BandGeometry, EdgesRoundHalfUpAndWhiteningStaysInsideTheClip) {
+    EXPECT_EQ(edgeAt(0, 0, 10, 100, 20), 10);
+    EXPECT_EQ(edgeAt(50, 0, 10, 100, 20), 15);
+    EXPECT_EQ(edgeAt(5, 0, 10, 100, 20), 11);  // 10.5 rounds up
+    EXPECT_EQ(edgeAt(7, 7, 3, 7, 9), 3);      // a one-row edge sits at its top x
+
+    GreyImage image, companion;
+    fillImage(image, 10, 4, [](int, int) { return 0; });
+    fillImage(companion, 10, 4, [](int, int) { return 0; });
+    image.companion = &companion;
+    HorizontalBand clip;
+    clip.xLeft = 0;
+    clip.xRight = 7;
+    clip.yTopLeft = clip.yTopRight = 0;
+    clip.yBottomLeft = clip.yBottomRight = 3;
+    VerticalBand slanted;
+    slanted.xLeftTop = 2;
+    slanted.xRightTop = 4;
+    slanted.xLeftBottom = 5;
+    slanted.xRightBottom = 9;  // past the clip's right edge
+    whitenVerticalBand(clip, slanted, image, true);
+    std::string rows;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 10; ++x) rows += image.at(x, y) ? 'w' : '.';
+        rows += '/';
+    }
+    EXPECT_EQ(rows, "..www...../...wwww.../....wwww../.....www../");
+    EXPECT_EQ(companion.at(5, 3), 255);
+    EXPECT_EQ(companion.at(8, 3), 0);
+}

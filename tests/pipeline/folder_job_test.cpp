@@ -1,0 +1,107 @@
+#include "pipeline/folder_job.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/progress.h"
+#include "pipeline/image_io.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeSheet(const std::string& path) {
+    GreyImage image;
+    fillImage(image, 80, 120, [](int x, int y) { return static_cast<unsigned char>(x ^ y); });
+    ASSERT_EQ(saveGreyImage(path.c_str(), image), 0) << path;
+}
+
+class FolderJob : public testing::Test {
+protected:
+    void SetUp() override {
+        clearStopRequest();
+        setJobRunning(true);
+    }
+    void TearDown() override { clearStopRequest(); }
+
+    FolderJobReport run(const std::string& from, const std::string& to) {
+        TraceCapture capture;
+        FolderJobReport report =
+            runFolderJob(sjisString(from.c_str()), sjisString(to.c_str()), options, LayoStages());
+        traced = capture.text();
+        return report;
+    }
+
+    TempDir src, dst;
+    LayoOptions options;
+    std::string traced;
+};
+
+}  // namespace
+
+TEST(ImageExtensions, WholeKeysMatchInAnyCase) {
+    for (const char* yes : {"a.JPG", "b.jpeg", "c.Tif", "scan.pict", "scan.PIC", "x.tiff", "y.Xpm"})
+        EXPECT_TRUE(hasImageExtension(sjisString(yes))) << yes;
+    for (const char* no : {"d.txt", "scan.pi", "noext", "a.jpg.bak", "PEG", "dir.png/readme"})
+        EXPECT_FALSE(hasImageExtension(sjisString(no))) << no;
+}
+
+TEST_F(FolderJob, ProcessesEveryImageInNameOrderAndSkipsTheRest) {
+    writeSheet(src / "c.Tif");
+    writeSheet(src / "a.JPG");
+    writeSheet(src / "b.jpeg");
+    writeFile(src / "d.txt", "notes");
+    writeFile(src / ".hidden.png", "not an image");
+    fs::create_directory(src.path() / "sub.png");
+
+    const FolderJobReport report = run(src.path().string(), dst.path().string() + "/");
+    EXPECT_EQ(report.result, 0);
+    EXPECT_EQ(report.count, 3);
+    EXPECT_EQ(listFolder(dst.path()), "a-tovel.JPG b-tovel.jpeg c-tovel.Tif");
+    const size_t a = traced.find("a.JPG"), b = traced.find("b.jpeg"), c = traced.find("c.Tif");
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_EQ(takeStatusText(nullptr), "3 画像を処理しました。");
+    EXPECT_FALSE(isJobRunning());
+}
+
+TEST_F(FolderJob, StopsAtTheFirstFailedSheetAndKeepsTheEarlierOutputs) {
+    writeSheet(src / "a.png");
+    writeFile(src / "b.png", "corrupt");
+    writeSheet(src / "c.png");
+    const FolderJobReport report = run(src.path().string(), dst.path().string());
+    EXPECT_EQ(report.result, 7);
+    EXPECT_EQ(report.count, 1);
+    EXPECT_STREQ(report.failedFile.c_str(), "b.png");
+    EXPECT_NE(traced.find("Error: LAYO() reported error. rc=7\n"), std::string::npos);
+    EXPECT_EQ(listFolder(dst.path()), "a-tovel.png");
+    EXPECT_EQ(takeStatusText(nullptr), "エラーが発生しました。処理を中断します。");
+}
+
+TEST_F(FolderJob, OutputsWrittenIntoTheSourceAreNotTakenAsInputs) {
+    writeSheet(src / "a.png");
+    writeSheet(src / "b.png");
+    const FolderJobReport report = run(src.path().string(), src.path().string());
+    EXPECT_EQ(report.count, 2);
+    EXPECT_EQ(listFolder(src.path()), "a-tovel.png a.png b-tovel.png b.png");
+}
+
+TEST_F(FolderJob, EmptyStoppedAndMissingFolders) {
+    writeFile(src / "readme.txt", "no sheets here");
+    EXPECT_EQ(run(src.path().string(), dst.path().string()).count, 0);
+    EXPECT_EQ(takeStatusText(nullptr), "0 画像を処理しました。");
+
+    writeSheet(src / "a.png");
+    requestStop();
+    const FolderJobReport stopped = run(src.path().string(), dst.path().string());
+    EXPECT_EQ(stopped.result, -1);
+    EXPECT_EQ(takeStatusText(nullptr), "中止しました。");
+    EXPECT_FALSE(isStopRequested()) << "the job clears the stop request at its end";
+    EXPECT_EQ(listFolder(dst.path()), "");
+
+    const FolderJobReport missing = run((src / "nope"), dst.path().string());
+    EXPECT_EQ(missing.result, kFolderUnreadable);
+    EXPECT_EQ(takeStatusText(nullptr), "中止しました。");
+}
