@@ -31,6 +31,26 @@ void fillImage(GreyImage& image, int width, int height,
         for (int x = 0; x < width; ++x) image.at(x, y) = value(x, y);
 }
 
+VerticalBand uprightBand(int left, int right, int top, int bottom, int type) {
+    VerticalBand b;
+    b.yTop = top;
+    b.yBottom = bottom;
+    b.xLeftTop = b.xLeftBottom = left;
+    b.xRightTop = b.xRightBottom = right;
+    b.type = type;
+    return b;
+}
+
+HorizontalBand levelBand(int left, int right, int top, int bottom, int type) {
+    HorizontalBand b;
+    b.xLeft = left;
+    b.xRight = right;
+    b.yTopLeft = b.yTopRight = top;
+    b.yBottomLeft = b.yBottomRight = bottom;
+    b.type = type;
+    return b;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "bands/band_records.h"
 #include "core/grey_image.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -24,6 +25,12 @@ private:
 // A width x height image whose pixel (x, y) is value(x, y).
 void fillImage(GreyImage& image, int width, int height,
                const std::function<unsigned char(int, int)>& value);
+
+// An upright vertical band from column left to right and row top to bottom.
+VerticalBand uprightBand(int left, int right, int top, int bottom, int type);
+
+// A level horizontal band from column left to right and row top to bottom.
+HorizontalBand levelBand(int left, int right, int top, int bottom, int type);
 
 // Writes bytes as a file.
 void writeFile(const std::string& path, const std::string& bytes);

@@ -100,13 +100,7 @@ public:
 
     // A block of capacity elements; on failure the array stays empty.
     explicit sArray(uint32_t capacity) {
-        if (capacity == 0) return;
-        data_ = arrays_detail::allocate<T>(capacity);
-        if (!data_) {
-            reportArrayError("sArray: out of memory in constructor 1.\n");
-            return;
-        }
-        capacity_ = capacity;
+        allocateExactly(capacity, "sArray: out of memory in constructor 1.\n", nullptr);
     }
 
     sArray(const sArray& other) { copyFrom(other, "sArray: out of memory in constructor 2.\n"); }
@@ -155,25 +149,45 @@ public:
     }
 
     // Makes index i valid; does nothing when it already is. On failure the array is unchanged.
-    void extend(uint32_t i) {
-        if (i < capacity_) return;
-        const uint32_t n = arrays_detail::grownCapacity(capacity_, i);
-        T* block = arrays_detail::allocate<T>(n);
-        if (!block) {
-            reportArrayError("sArray: out of memory in extend().\n");
-            return;
-        }
-        arrays_detail::copyElements(block, data_, capacity_);
-        arrays_detail::release(data_);
-        data_ = block;
-        capacity_ = n;
-    }
+    void extend(uint32_t i) { grow(i, "sArray: out of memory in extend().\n", nullptr); }
 
     uint32_t capacity() const { return capacity_; }
     T* data() { return data_; }
     const T* data() const { return data_; }
 
 protected:
+    // Grows by doubling so that index i is valid, setting the new slots to *fill when given.
+    // Reports failure (after the "too much memory" message where that applies) and leaves the
+    // array unchanged when the block cannot be had.
+    void grow(uint32_t i, const char* failure, const T* fill) {
+        if (i < capacity_) return;
+        const uint32_t n = arrays_detail::grownCapacity(capacity_, i);
+        T* block = arrays_detail::allocate<T>(n);
+        if (!block) {
+            reportArrayError(failure);
+            return;
+        }
+        arrays_detail::copyElements(block, data_, capacity_);
+        if (fill)
+            for (uint32_t k = capacity_; k < n; ++k) block[k] = *fill;
+        arrays_detail::release(data_);
+        data_ = block;
+        capacity_ = n;
+    }
+
+    // Allocates a first block of exactly n elements (set to *fill when given) for an empty array.
+    void allocateExactly(uint32_t n, const char* failure, const T* fill) {
+        if (n == 0) return;
+        data_ = arrays_detail::allocate<T>(n);
+        if (!data_) {
+            reportArrayError(failure);
+            return;
+        }
+        capacity_ = n;
+        if (fill)
+            for (uint32_t k = 0; k < n; ++k) data_[k] = *fill;
+    }
+
     void copyFrom(const sArray& other, const char* failure) {
         if (other.capacity_ == 0) return;
         data_ = arrays_detail::allocate<T>(other.capacity_);
@@ -243,108 +257,46 @@ private:
 };
 
 template <class T>
-class isArray {
+class isArray : public sArray<T> {
 public:
     isArray() = default;
 
     // capacity slots, each set to initial. On failure the array stays empty (the initial value
     // is still kept for later growth).
     isArray(const T& initial, uint32_t capacity) : initial_(initial) {
-        if (capacity == 0) return;
-        data_ = arrays_detail::allocate<T>(capacity);
-        if (!data_) {
-            reportArrayError("isArray: out of memory in constructor 1");
-            return;
-        }
-        capacity_ = capacity;
-        for (uint32_t k = 0; k < capacity_; ++k) data_[k] = initial_;
+        this->allocateExactly(capacity, "isArray: out of memory in constructor 1", &initial_);
     }
 
-    isArray(const isArray& other) : initial_(other.initial_) {
-        if (other.capacity_ == 0) return;
-        data_ = arrays_detail::allocate<T>(other.capacity_);
-        if (!data_) {
-            reportArrayError("sArray: out of memory in constructor 2.\n");
-            return;
-        }
-        capacity_ = other.capacity_;
-        arrays_detail::copyElements(data_, other.data_, capacity_);
-    }
-
-    isArray(isArray&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)),
-          capacity_(std::exchange(other.capacity_, 0)),
-          initial_(std::move(other.initial_)) {}
+    isArray(const isArray& other) = default;
+    isArray(isArray&& other) noexcept = default;
 
     isArray& operator=(const isArray& other) {
         if (this == &other) return *this;
+        sArray<T>::operator=(other);
         initial_ = other.initial_;
-        if (capacity_ >= other.capacity_) {
-            arrays_detail::copyElements(data_, other.data_, other.capacity_);
-            return *this;
-        }
-        arrays_detail::release(data_);
-        data_ = nullptr;
-        capacity_ = 0;
-        if (other.capacity_ == 0) return *this;
-        data_ = arrays_detail::allocate<T>(other.capacity_);
-        if (!data_) {
-            reportArrayError("sArray: out of memory in operator = .\n");
-            return *this;
-        }
-        capacity_ = other.capacity_;
-        arrays_detail::copyElements(data_, other.data_, capacity_);
         return *this;
     }
 
-    isArray& operator=(isArray&& other) noexcept {
-        if (this == &other) return *this;
-        arrays_detail::release(data_);
-        data_ = std::exchange(other.data_, nullptr);
-        capacity_ = std::exchange(other.capacity_, 0);
-        initial_ = std::move(other.initial_);
-        return *this;
-    }
-
-    ~isArray() { arrays_detail::release(data_); }
+    isArray& operator=(isArray&& other) noexcept = default;
 
     // The slot at i, growing first when needed; new slots hold the initial value.
     T& operator[](uint32_t i) {
-        if (i >= capacity_) {
+        if (i >= this->capacity_) {
             extend(i);
-            if (i >= capacity_) failArrayAccess();
+            if (i >= this->capacity_) failArrayAccess();
         }
-        return data_[i];
+        return this->data_[i];
     }
 
-    const T& operator[](uint32_t i) const {
-        if (i >= capacity_) failArrayAccess();
-        return data_[i];
-    }
+    const T& operator[](uint32_t i) const { return sArray<T>::operator[](i); }
 
     // Makes index i valid. Indices of 2^31 or more are refused like those of sArray.
-    void extend(uint32_t i) {
-        if (i < capacity_) return;
-        const uint32_t n = arrays_detail::grownCapacity(capacity_, i);
-        T* block = arrays_detail::allocate<T>(n);
-        if (!block) {
-            reportArrayError("isArray: out of memory in extend()");
-            return;
-        }
-        arrays_detail::copyElements(block, data_, capacity_);
-        for (uint32_t k = capacity_; k < n; ++k) block[k] = initial_;
-        arrays_detail::release(data_);
-        data_ = block;
-        capacity_ = n;
-    }
+    void extend(uint32_t i) { grow(i, "isArray: out of memory in extend()"); }
 
-    uint32_t capacity() const { return capacity_; }
     const T& initialValue() const { return initial_; }
-    T* data() { return data_; }
-    const T* data() const { return data_; }
 
 private:
-    T* data_ = nullptr;
-    uint32_t capacity_ = 0;
+    void grow(uint32_t i, const char* failure) { sArray<T>::grow(i, failure, &initial_); }
+
     T initial_{};
 };

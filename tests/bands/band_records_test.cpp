@@ -7,15 +7,7 @@
 
 namespace {
 
-HorizontalBand row(int top, int bottom, int type = 1) {
-    HorizontalBand r;
-    r.xLeft = 0;
-    r.xRight = 99;
-    r.yTopLeft = r.yTopRight = top;
-    r.yBottomLeft = r.yBottomRight = bottom;
-    r.type = type;
-    return r;
-}
+HorizontalBand row(int top, int bottom, int type = 1) { return levelBand(0, 99, top, bottom, type); }
 
 }  // namespace
 
@@ -77,14 +69,9 @@ TEST(BandRecords, ListEditsMoveBandsAndKeepTheOrder) {
 
 TEST(BandRecords, DumpsPrintOneLinePerBand) {
     VerticalBandList pages;
-    VerticalBand p;
-    p.yTop = 5;
-    p.yBottom = 900;
-    p.xLeftTop = 10;
-    p.xRightTop = 409;
+    VerticalBand p = uprightBand(10, 409, 5, 900, 2);
     p.xLeftBottom = 12;
     p.xRightBottom = 413;
-    p.type = 2;
     pages.append(p);
     HorizontalBandList rows;
     HorizontalBand r = row(3, 40, 4);
@@ -110,14 +97,8 @@ TEST(BandGeometry, EdgesRoundHalfUpAndWhiteningStaysInsideTheClip) {
     fillImage(image, 10, 4, [](int, int) { return 0; });
     fillImage(companion, 10, 4, [](int, int) { return 0; });
     image.companion = &companion;
-    HorizontalBand clip;
-    clip.xLeft = 0;
-    clip.xRight = 7;
-    clip.yTopLeft = clip.yTopRight = 0;
-    clip.yBottomLeft = clip.yBottomRight = 3;
-    VerticalBand slanted;
-    slanted.xLeftTop = 2;
-    slanted.xRightTop = 4;
+    const HorizontalBand clip = levelBand(0, 7, 0, 3, 0);
+    VerticalBand slanted = uprightBand(2, 4, 0, 0, 0);
     slanted.xLeftBottom = 5;
     slanted.xRightBottom = 9;  // past the clip's right edge
     whitenVerticalBand(clip, slanted, image, true);

@@ -85,6 +85,7 @@ TEST(GrowableArray, ListsCountAppendsAndCopyDeeply) {
 }
 
 TEST(GrowableArray, NewSlotsOfInitialisedArraysTakeTheirDefault) {
+    EXPECT_EQ(isArray<int>(-1, 5).capacity(), 5u);  // construction allocates exactly
     isArray<int> marks(-1, 4);
     marks[0] = 5;
     marks[4] = 0;

@@ -88,10 +88,3 @@ TEST_F(Progress, PreviewsAreKeptForAListenerAndFrozenByAStop) {
     EXPECT_FALSE(copyPreview(shown));
     EXPECT_EQ(repaints.erased, 1);
 }
-
-TEST_F(Progress, FractionsPassThroughSinglePrecision) {
-    setProgress(0.15f);
-    EXPECT_EQ(progressFraction(), static_cast<double>(0.15f));
-    addProgress(0.5f);
-    EXPECT_DOUBLE_EQ(progressFraction(), static_cast<double>(0.15f) + static_cast<double>(0.5f));
-}

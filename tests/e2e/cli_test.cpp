@@ -1,6 +1,11 @@
 // The command line as a user runs it: real files in, real files out, exit statuses.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <array>
 #include <cstdio>
@@ -130,4 +135,26 @@ TEST_F(Cli, RealScansComeOutAtTheirSize) {
         EXPECT_EQ(widthOf((work.path() / "out" / name).string()), widthOf(entry.path().string()))
             << name;
     }
+}
+
+TEST_F(Cli, CtrlCStopsBetweenSheetsAndLeavesNoPartialFile) {
+    fs::create_directory(work.path() / "in");
+    fs::create_directory(work.path() / "out");
+    for (int i = 0; i < 80; ++i) writeSheet(work / ("in/s" + std::to_string(100 + i) + ".png"), 900, 1300);
+    const std::string in = work / "in", out = work / "out";
+    const char* argv[] = {TOVEL_CLI, "--quiet", in.c_str(), out.c_str(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TOVEL_CLI, &quiet, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&quiet);
+    while (fs::is_empty(out)) usleep(10000);  // the first sheet is written
+    kill(pid, SIGINT);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    const std::string written = listFolder(work.path() / "out");
+    EXPECT_EQ(written.find(".tovel-part"), std::string::npos) << written;
+    EXPECT_LT(std::distance(fs::directory_iterator(work.path() / "out"), fs::directory_iterator()), 80);
 }

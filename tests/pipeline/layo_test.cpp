@@ -201,27 +201,10 @@ TEST_F(Pipeline, ASeamSetsTheShiftOfADividedSpread) {
 TEST_F(Pipeline, HeadersGoWithEverythingElseOutsideTheText) {
     g_script.answers = {0};
     g_script.find = [](GreyImage&, int&, VerticalBandList& pages) {
-        VerticalBand page;
-        page.yTop = 0;
-        page.yBottom = 159;
-        page.xLeftTop = page.xLeftBottom = 10;
-        page.xRightTop = page.xRightBottom = 89;
-        page.type = 2;
-        HorizontalBand header, tier;
-        header.xLeft = tier.xLeft = 10;
-        header.xRight = tier.xRight = 89;
-        header.yTopLeft = header.yTopRight = 5;
-        header.yBottomLeft = header.yBottomRight = 12;
-        header.type = 4;
-        tier.yTopLeft = tier.yTopRight = 20;
-        tier.yBottomLeft = tier.yBottomRight = 150;
-        tier.type = 1;
-        VerticalBand column = page;
-        column.xLeftTop = column.xLeftBottom = 30;
-        column.xRightTop = column.xRightBottom = 60;
-        column.type = 4;
-        tier.columns().append(column);
-        page.rows().append(header);
+        VerticalBand page = uprightBand(10, 89, 0, 159, 2);
+        HorizontalBand tier = levelBand(10, 89, 20, 150, 1);
+        tier.columns().append(uprightBand(30, 60, 0, 159, 4));
+        page.rows().append(levelBand(10, 89, 5, 12, 4));  // the running header
         page.rows().append(tier);
         pages.append(page);
     };

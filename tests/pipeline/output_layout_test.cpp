@@ -7,23 +7,11 @@
 namespace {
 
 VerticalBand page(int left, int right, int top = 0, int bottom = 1399) {
-    VerticalBand p;
-    p.yTop = top;
-    p.yBottom = bottom;
-    p.xLeftTop = p.xLeftBottom = left;
-    p.xRightTop = p.xRightBottom = right;
-    p.type = 2;
-    return p;
+    return uprightBand(left, right, top, bottom, 2);
 }
 
 HorizontalBand band(int left, int right, int top, int bottom, int type = 0) {
-    HorizontalBand b;
-    b.xLeft = left;
-    b.xRight = right;
-    b.yTopLeft = b.yTopRight = top;
-    b.yBottomLeft = b.yBottomRight = bottom;
-    b.type = type;
-    return b;
+    return levelBand(left, right, top, bottom, type);
 }
 
 VerticalBandList pagesOf(std::initializer_list<VerticalBand> list) {
@@ -126,9 +114,7 @@ TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
     fillImage(image, 20, 10, [](int, int) { return 0; });
     VerticalBandList pages = pagesOf({page(5, 14, 0, 9)});
     HorizontalBand tier = band(5, 14, 2, 7, 1);
-    VerticalBand column = page(8, 10, 2, 7);
-    column.type = 4;
-    tier.columns().append(column);
+    tier.columns().append(uprightBand(8, 10, 2, 7, 4));
     pages[0].rows().append(tier);
     eraseOutsidePages(image, pages, band(0, 19, 0, 9));
     std::string ink;
