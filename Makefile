@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan clean
+.PHONY: all deps build run test test-asan bench samples clean
 
 all: build
 
@@ -29,6 +29,14 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVEL_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi).
+bench: build
+	$(BUILD)/bench/tovel-bench --synth $(BUILD)/tools/synth/tovel-synth --cli $(BUILD)/cli/tovel-cli --work $(BUILD)/bench-work
+
+# Regenerates the sample sheets of samples/ with tovel-synth.
+samples: build
+	scripts/make-samples $(BUILD)/tools/synth/tovel-synth samples
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) out

@@ -1,0 +1,31 @@
+// Plausible Japanese prose for test sheets: paragraphs of kanji compounds, kana endings and
+// katakana loan words, with the punctuation a vertical-text engine must handle.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "random.h"
+
+// One character of running text. A text item is one cell, except "……" and "――", which the
+// generator always emits as two cells of their own.
+struct TextChar {
+    char32_t ch = 0;
+    std::u32string ruby;  // reading set beside this character and the rubySpan - 1 after it
+    int rubySpan = 0;
+};
+
+struct Paragraph {
+    std::vector<TextChar> chars;
+    bool dialogue = false;  // starts with 「 and is not indented
+};
+
+// Draws the next paragraph; rubyRate is the share of kanji words that carry their reading.
+Paragraph nextParagraph(SynthRandom& random, double rubyRate);
+
+// A short title for running headers.
+std::u32string headerTitle(SynthRandom& random);
+
+// Appends the UTF-8 form of c to out.
+void appendUtf8(std::string& out, char32_t c);
+std::string toUtf8(const std::u32string& s);
