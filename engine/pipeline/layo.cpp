@@ -8,6 +8,8 @@
 #include "core/trace.h"
 #include "pipeline/image_io.h"
 #include "pipeline/output_layout.h"
+#include "prep/sheet_cleaning.h"
+#include "prep/wave_lengths.h"
 
 namespace {
 
@@ -21,8 +23,11 @@ struct SheetWork {
     HorizontalBand sheet;
     VerticalBandList pages{0, 10};
     int seamX = -1;
-    double waveX = 0.0;  // line and character pitch; not measured in this build
-    double waveY = 0.0;
+    double waveX = 0.0;  // line pitch across the page, pixels
+    double waveY = 0.0;  // character pitch along a line, pixels
+    bool analysed = true;  // false when the spectrum showed no usable text lattice
+    double cleanWaveX = 0.0;  // the wave lengths as measured, before any turn swaps them:
+    double cleanWaveY = 0.0;  // both cleanings use these
 };
 
 void coverWholeSheet(HorizontalBand& sheet, const GreyImage& image) {
@@ -105,13 +110,23 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     appendStatusText("前処理中……");
     w.master = w.image;
 
-    // The spectrum analysis and noise cleaning are not part of this build: the sheet goes on
-    // unmeasured and uncleaned.
+    if (!measureWaveLengths(w.image, w.waveX, w.waveY)) {
+        // Without a lattice there is nothing to analyse; the sheet is still cleaned, with
+        // windows of a plausible line pitch, and written whole.
+        w.analysed = false;
+        w.waveX = w.waveY = fallbackWaveLength(w.image.width, w.image.height);
+        trace("wave length unusable: the sheet is cleaned with (%lf, %lf) and not analysed.\n",
+              w.waveX, w.waveY);
+    }
+    setProgress(0.03f);
+    w.cleanWaveX = w.waveX;
+    w.cleanWaveY = w.waveY;
+    if (!cleanForAnalysis(w.image, w.waveX, w.waveY)) return kLayoStopped;
 
     setProgress(0.15f);
     appendStatusText("ページを分割しています……");
     coverWholeSheet(w.sheet, w.image);
-    if (stages.findPages) {
+    if (stages.findPages && w.analysed) {
         const int r = findPagesUpright(w, options, stages.findPages);
         if (r != kLayoDone) return r;
     }
@@ -120,6 +135,7 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     appendStatusText("出力しています……");
     const int width = w.image.width;
     const int height = w.image.height;
+    cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
     bool divide = options.dividePage != 0;
     const bool single = w.seamX == -1 && width < height && !options.dividePage;
 
@@ -149,6 +165,8 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
 }  // namespace
 
 LayoStages defaultLayoStages() { return LayoStages{}; }
+
+
 
 int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& options) {
     return runLayo(inputPath, outputPath, options, defaultLayoStages());

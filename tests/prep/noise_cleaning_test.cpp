@@ -1,0 +1,131 @@
+#include "prep/noise_cleaning.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+GreyImage white(int w, int h) {
+    GreyImage image;
+    fillImage(image, w, h, [](int, int) { return 255; });
+    return image;
+}
+
+int countBelow(const GreyImage& image, int level) {
+    int n = 0;
+    for (uint32_t i = 0; i < image.size(); ++i) n += image.pixels[i] < level;
+    return n;
+}
+
+class Cleaning : public testing::Test {
+    TraceCapture quiet;  // the filters' name lines
+};
+
+}  // namespace
+
+TEST_F(Cleaning, SweepingFlattensGreyAndKeepsWhatIsDarkerThanItsSurroundings) {
+    GreyImage grey;
+    fillImage(grey, 60, 40, [](int x, int) { return static_cast<unsigned char>(120 + x); });
+    cleanBySweeping4(grey, 20, 20, -35, -5);
+    EXPECT_EQ(countBelow(grey, 255), 0) << "a smooth gradient has no local contrast";
+
+    GreyImage dot = white(60, 40);
+    dot.at(30, 20) = 0;
+    cleanBySweeping4(dot, 20, 20, -35, -5);
+    EXPECT_EQ(dot.at(30, 20), 0);
+    EXPECT_EQ(countBelow(dot, 255), 1);
+    cleanSmallIslands(dot, dot, 240, 120, 5, 1);
+    EXPECT_EQ(countBelow(dot, 255), 0) << "a lone dot is an island of one dark pixel";
+
+    // Too narrow for a horizontal window: only the vertical sweep writes.
+    GreyImage narrow = white(5, 50);
+    narrow.at(2, 25) = 0;
+    cleanBySweeping4(narrow, 10, 10, -35, -5);
+    EXPECT_EQ(narrow.at(2, 25), 0);
+    EXPECT_EQ(countBelow(narrow, 255), 1);
+
+    // A mid-grey mark 20 levels darker than the paper lands in between.
+    GreyImage faint = white(60, 40);
+    faint.at(30, 20) = 235;
+    cleanBySweeping4(faint, 20, 20, -35, -5);
+    EXPECT_GT(faint.at(30, 20), 0);
+    EXPECT_LT(faint.at(30, 20), 255);
+}
+
+TEST_F(Cleaning, IslandsGoWhenTheirDarkCoreIsSmallOrTheyTouchTheBorder) {
+    auto blob = [](int x0, int y0) {
+        GreyImage image = white(20, 20);
+        for (int y = y0; y < y0 + 3; ++y)
+            for (int x = x0; x < x0 + 3; ++x) image.at(x, y) = 0;
+        return image;
+    };
+    GreyImage inside = blob(8, 8);
+    cleanSmallIslands(inside, inside, 240, 120, 5, 1);
+    EXPECT_EQ(countBelow(inside, 255), 9);
+    GreyImage edge = blob(0, 8);
+    cleanSmallIslands(edge, edge, 240, 120, 5, 1);
+    EXPECT_EQ(countBelow(edge, 255), 0) << "it touches the border";
+    edge = blob(17, 17);
+    cleanSmallIslands(edge, edge, 240, 120, 5, 0);
+    EXPECT_EQ(countBelow(edge, 255), 9) << "the border rule is off";
+    GreyImage big = blob(8, 8);
+    cleanSmallIslands(big, big, 240, 120, 110, 0);
+    EXPECT_EQ(countBelow(big, 255), 0);
+
+    // Pixels lighter than the light level are paper.
+    GreyImage pale = blob(8, 8);
+    pale.at(2, 2) = 245;
+    cleanSmallIslands(pale, pale, 240, 120, 5, 1);
+    EXPECT_EQ(pale.at(2, 2), 255);
+}
+
+TEST_F(Cleaning, AUShapedIslandCountsTheDarkPixelsOfBothArms) {
+    // Two arms of 3 dark pixels joined only by a pale (ink but not dark) base two rows lower.
+    GreyImage u = white(20, 20);
+    for (int y = 5; y < 8; ++y) {
+        u.at(5, y) = 0;
+        u.at(9, y) = 0;
+    }
+    for (int x = 5; x <= 9; ++x) u.at(x, 8) = 200;
+    GreyImage kept(u);
+    cleanSmallIslands(kept, u, 240, 120, 5, 1);
+    EXPECT_EQ(countBelow(kept, 255), 11) << "6 dark pixels in one component exceed 5";
+    GreyImage removed(u);
+    cleanSmallIslands(removed, u, 240, 120, 6, 1);
+    EXPECT_EQ(countBelow(removed, 255), 0);
+
+    // An S-shaped island whose second turn joins two runs already joined above.
+    GreyImage s = white(20, 20);
+    for (int x = 2; x < 15; ++x) s.at(x, 2) = s.at(x, 6) = s.at(x, 10) = 0;
+    for (int y = 2; y <= 6; ++y) s.at(2, y) = 0;
+    for (int y = 6; y <= 10; ++y) s.at(14, y) = 0;
+    const int inked = countBelow(s, 255);
+    cleanSmallIslands(s, s, 240, 120, inked - 1, 1);
+    EXPECT_EQ(countBelow(s, 255), inked);
+}
+
+TEST_F(Cleaning, TheSourceDecidesAndTheTargetKeepsItsOwnValues) {
+    GreyImage target = white(20, 20), source = white(20, 20);
+    target.at(10, 10) = 77;
+    target.at(3, 3) = 50;
+    for (int y = 8; y < 13; ++y)
+        for (int x = 8; x < 13; ++x) source.at(x, y) = 0;  // 25 dark pixels around (10, 10)
+    cleanSmallIslands(target, source, 160, 50, 20, 0);
+    EXPECT_EQ(target.at(10, 10), 77);
+    EXPECT_EQ(target.at(3, 3), 255) << "not ink in the source";
+}
+
+TEST_F(Cleaning, SmearingBlackensDenseInkOnly) {
+    GreyImage all = white(10, 10);
+    smearImage(all, 80, 3, 3, 0);
+    EXPECT_EQ(countBelow(all, 1), 100) << "a product of 0 is always reached";
+
+    GreyImage sparse = white(30, 30);
+    sparse.at(3, 3) = 0;
+    for (int k = 15; k < 20; ++k) sparse.at(k, 15) = sparse.at(k, 19) = sparse.at(15, k) = sparse.at(19, k) = 0;
+    smearImage(sparse, 80, 4, 4, 1);  // windows of 5: dark both in the row and in the column
+    EXPECT_EQ(sparse.at(3, 3), 0);
+    EXPECT_EQ(sparse.at(4, 3), 255) << "a lone dot does not spread";
+    EXPECT_EQ(countBelow(sparse, 1), 1 + 25) << "the hollow square fills in, and no further";
+}
