@@ -30,9 +30,11 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi).
+# Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi),
+# then the band finders on an A4 page.
 bench: build
 	$(BUILD)/bench/tovel-bench --synth $(BUILD)/tools/synth/tovel-synth --cli $(BUILD)/cli/tovel-cli --work $(BUILD)/bench-work
+	$(BUILD)/bench/tovel-microbench
 
 # Regenerates the sample sheets of samples/ with tovel-synth.
 samples: build

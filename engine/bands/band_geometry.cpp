@@ -11,6 +11,45 @@ int edgeAt(int y, int yt, int xt, int yb, int xb) {
     return static_cast<int>(x);
 }
 
+int bandWidthAt(const VerticalBand& b, int y) {
+    const double rows = b.yBottom - b.yTop + 1;
+    const double v = ((y - b.yTop + 0.5) * (b.xRightBottom - b.xLeftBottom) +
+                      (b.yBottom + 0.5 - y) * (b.xRightTop - b.xLeftTop)) /
+                         rows +
+                     1.5;
+    return static_cast<int>(v);
+}
+
+namespace {
+
+// True when row y of the band holds, between its edges, a pixel of grey value below 107.
+bool rowHasInk(const GreyImage& image, const VerticalBand& b, int y) {
+    if (y < 0 || y >= image.height) return false;
+    const int x0 = std::max(edgeAt(y, b.yTop, b.xLeftTop, b.yBottom, b.xLeftBottom), 0);
+    const int x1 = std::min(edgeAt(y, b.yTop, b.xRightTop, b.yBottom, b.xRightBottom), image.width - 1);
+    for (int x = x0; x <= x1; ++x)
+        if (image.at(x, y) < 107) return true;
+    return false;
+}
+
+}  // namespace
+
+int inkWidth(const GreyImage& image, const VerticalBand& band) {
+    int first = -1, last = -1;
+    for (int y = band.yTop; y <= band.yBottom; ++y)
+        if (rowHasInk(image, band, y)) {
+            first = y;
+            break;
+        }
+    for (int y = band.yBottom; y >= band.yTop; --y)
+        if (rowHasInk(image, band, y)) {
+            last = y;
+            break;
+        }
+    const int wFirst = bandWidthAt(band, first), wLast = bandWidthAt(band, last);
+    return wFirst > wLast ? wFirst : wLast;
+}
+
 void whitenVerticalBand(const HorizontalBand& clip, const VerticalBand& band, GreyImage& image,
                         bool alsoCompanion) {
     const int y0 = std::max(clip.yTopLeft, 0);

@@ -10,6 +10,15 @@
 // direction and its position is xt.
 int edgeAt(int y, int yt, int xt, int yb, int xb);
 
+// Width of the band at row y, with half-row weighting of its top and bottom widths:
+// trunc(((y - yTop + 0.5) * bottom width + (yBottom + 0.5 - y) * top width) / rows + 1.5), the
+// widths taken without their +1.
+int bandWidthAt(const VerticalBand& band, int y);
+
+// The larger of bandWidthAt at the first and at the last row of the band holding, between its
+// edges, a pixel of grey value below 107 (the last row's on a tie; rows -1 when there is none).
+int inkWidth(const GreyImage& image, const VerticalBand& band);
+
 // Whitens band inside clip: for each row of clip (cut to the image) the band's edges are taken
 // with clip.yTopLeft and clip.yBottomLeft as their end rows, and every pixel between them,
 // both included, that lies within clip's columns becomes 255. With alsoCompanion the same strip

@@ -1,0 +1,519 @@
+#include "bands/probe_frame.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "bands/band_geometry.h"
+
+namespace probes {
+
+Frame columnFrame(const HorizontalBand& region, const GreyImage& image) {
+    Frame f;
+    f.transposed = false;
+    f.t0 = region.yTopLeft;
+    f.t1 = region.yBottomLeft;
+    f.s0 = region.xLeft;
+    f.s1 = region.xRight;
+    f.image = &image;
+    f.columnRegion = &region;
+    return f;
+}
+
+Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work) {
+    Frame f = columnFrame(region, image);
+    const int from = std::max(region.yTopLeft, 0), to = std::min(region.yBottomLeft, image.height - 1);
+    const int rows = std::max(to - from + 1, 1);
+    work.reset(rows, image.width, 255);
+    if (to >= from) {
+        // Blocks of 64 x 64 keep both sides of the copy in cache.
+        for (int y0 = from; y0 <= to; y0 += 64)
+            for (int x0 = 0; x0 < image.width; x0 += 64)
+                for (int y = y0; y <= std::min(y0 + 63, to); ++y) {
+                    const unsigned char* src = &image.at(0, y);
+                    for (int x = x0; x < std::min(x0 + 64, image.width); ++x) work.at(y - from, x) = src[x];
+                }
+    }
+    f.image = &work;
+    f.columnsStored = true;
+    f.rowOffset = from;
+    return f;
+}
+
+Frame rowFrame(const VerticalBand& region, const GreyImage& image) {
+    Frame f;
+    f.transposed = true;
+    f.t0 = region.xLeftTop;
+    f.t1 = region.xRightTop;
+    f.s0 = region.yTop;
+    f.s1 = region.yBottom;
+    f.image = &image;
+    f.rowRegion = &region;
+    return f;
+}
+
+namespace {
+
+// A line's pixels, row by row (column by column): the position advances with integer steps
+// instead of a division per row and equals the edge formula's rounding, trunc((2n + d) / (2d))
+// with n = (t - t0) * b + (t1 - t) * a, kept as a floor quotient q and remainder r in [0, 2d).
+class LineWalk {
+public:
+    LineWalk(const Frame& f, const Line& l) {
+        from_ = std::max(f.t0, f.runFirst());
+        to_ = std::min(f.t1, f.runLast());
+        pixels_ = f.image->pixels.data();
+        sStride_ = f.sStride();
+        tStride_ = f.tStride();
+        base_ = f.runFirst();
+        lo_ = std::max(f.s0, 0);
+        hi_ = std::min(f.s1, f.moveSize() - 1);
+        s0_ = f.s0;
+        // Short lines are walked whole: checking a block costs more than it saves there.
+        blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun ? f.blockInked : nullptr;
+        blockStart_ = f.blockStart;
+        blockStride_ = f.blockStride;
+        const int64_t d = f.t1 - f.t0;
+        if (d == 0) {
+            q_ = l.a;
+            return;
+        }
+        den_ = 2 * d;
+        const int64_t step = 2 * static_cast<int64_t>(l.b - l.a);
+        const int64_t num = 2 * (static_cast<int64_t>(from_ - f.t0) * l.b + static_cast<int64_t>(f.t1 - from_) * l.a) + d;
+        q_ = floorDiv(num, den_, r_);
+        stepQ_ = floorDiv(step, den_, stepR_);
+    }
+
+    // Visits every counted pixel: visit(darkness, t) answers false to stop. Blocks of rows in
+    // which the line's positions hold no ink (by the frame's block counts) are stepped over.
+    template <class Visit>
+    void run(Visit&& visit) const {
+        int64_t q = q_, r = r_;
+        int t = from_;
+        while (t <= to_) {
+            int end = to_;
+            if (blocks_) {
+                const int b = (t - blockStart_) / Frame::kBlockRun;
+                end = std::min(to_, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
+                int64_t qe = q, re = r;
+                advance(qe, re, end - t);
+                const int64_t sa = position(q, r), sb = position(qe, re);
+                const int64_t lo = std::max<int64_t>(std::min(sa, sb), lo_), hi = std::min<int64_t>(std::max(sa, sb), hi_);
+                const int* counts = blocks_ + static_cast<int64_t>(b) * blockStride_;
+                if (lo > hi || counts[hi + 1 - s0_] == counts[lo - s0_]) {
+                    advance(q, r, end - t + 1);
+                    t = end + 1;
+                    continue;
+                }
+            }
+            for (; t <= end; ++t) {
+                const int64_t s = position(q, r);
+                if (s >= lo_ && s <= hi_ && !visit(255 - pixels_[s * sStride_ + (t - base_) * tStride_], t)) return;
+                if (den_ != 0) {
+                    q += stepQ_;
+                    r += stepR_;
+                    if (r >= den_) {
+                        r -= den_;
+                        ++q;
+                    }
+                }
+            }
+        }
+    }
+
+private:
+    static int64_t floorDiv(int64_t n, int64_t d, int64_t& rem) {
+        int64_t q = n / d;
+        rem = n % d;
+        if (rem < 0) {
+            rem += d;
+            --q;
+        }
+        return q;
+    }
+
+    static int64_t position(int64_t q, int64_t r) { return (q < 0 && r != 0) ? q + 1 : q; }
+
+    void advance(int64_t& q, int64_t& r, int64_t n) const {
+        if (den_ == 0 || n <= 0) return;
+        r += n * stepR_;
+        q += n * stepQ_ + r / den_;
+        r %= den_;
+    }
+
+    int from_ = 0, to_ = -1, base_ = 0, lo_ = 0, hi_ = -1, s0_ = 0;
+    const int* blocks_ = nullptr;
+    int blockStart_ = 0;
+    int64_t blockStride_ = 0;
+    const unsigned char* pixels_ = nullptr;
+    int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0;
+};
+
+// True when the frame's ink counts show no darkness at the positions the line passes.
+bool passesBlank(const Frame& f, const Line& l) {
+    if (!f.inkedBefore) return false;
+    const int lo = std::max(std::min(l.a, l.b), f.s0), hi = std::min(std::max(l.a, l.b), f.s1);
+    if (lo > hi) return true;
+    return f.inkedBefore[hi + 1 - f.s0] == f.inkedBefore[lo - f.s0];
+}
+
+}  // namespace
+
+void countInkedPositions(Frame& f, std::vector<int>& counts) {
+    const int n = std::max(f.s1 - f.s0 + 1, 0);
+    const int from = std::max(f.t0, f.runFirst()), to = std::min(f.t1, f.runLast());
+    const int blocks = to >= from ? (to - from) / Frame::kBlockRun + 1 : 0;
+    const size_t stride = static_cast<size_t>(n) + 1;
+    // The whole-run counts first, then one row of counts per block.
+    counts.assign(stride * (static_cast<size_t>(blocks) + 1), 0);
+    std::vector<unsigned char> inBlock(static_cast<size_t>(blocks));
+    for (int i = 0; i < n; ++i) {
+        const int s = f.s0 + i;
+        std::fill(inBlock.begin(), inBlock.end(), 0);
+        bool inked = false;
+        if (s >= 0 && s < f.moveSize()) {
+            const unsigned char* p = f.image->pixels.data() + s * f.sStride() - f.runFirst() * f.tStride();
+            for (int t = from; t <= to; ++t) {
+                if (p[t * f.tStride()] != 255) {
+                    inked = true;
+                    inBlock[static_cast<size_t>((t - from) / Frame::kBlockRun)] = 1;
+                }
+            }
+        }
+        counts[static_cast<size_t>(i) + 1] = counts[static_cast<size_t>(i)] + (inked ? 1 : 0);
+        for (int b = 0; b < blocks; ++b) {
+            int* row = &counts[stride * (static_cast<size_t>(b) + 1)];
+            row[i + 1] = row[i] + inBlock[static_cast<size_t>(b)];
+        }
+    }
+    f.inkedBefore = counts.data();
+    f.blockInked = blocks > 0 ? counts.data() + stride : nullptr;
+    f.blockStart = from;
+    f.blockStride = static_cast<int>(stride);
+}
+
+bool isClear(const Frame& f, const Line& l, int percent, int cap) {
+    if (passesBlank(f, l)) return true;
+    const int limit = f.limit(percent);
+    int sum = 0;
+    bool clear = true;
+    LineWalk(f, l).run([&sum, &clear, limit, cap](int d, int) {
+        sum += d;
+        if (d > cap || sum > limit) {
+            clear = false;
+            return false;
+        }
+        return true;
+    });
+    return clear;
+}
+
+int ink(const Frame& f, const Line& l, double& weighted, int* darkest) {
+    if (passesBlank(f, l)) return 0;
+    struct Totals {
+        int sum = 0, top = 0;
+        int64_t moments = 0;  // exact: integer products, as a double would hold them
+    };
+    Totals totals;
+    totals.top = darkest ? *darkest : 0;
+    LineWalk(f, l).run([&totals](int d, int t) {
+        totals.sum += d;
+        totals.moments += static_cast<int64_t>(d) * t;
+        totals.top = std::max(totals.top, d);
+        return true;
+    });
+    weighted += static_cast<double>(totals.moments);
+    if (darkest) *darkest = totals.top;
+    return totals.sum;
+}
+
+bool shiftEnds(const Frame& f, Line& l, int p, int percent, int& counter, bool mirror) {
+    const int span = f.t1 - f.t0;
+    if (span <= 0) return false;
+    const double r = static_cast<double>(p - f.t0) / span;
+    int a = 1, b = 1;
+    // A pivot at an end would ask for an infinite move; the move is then capped at the span.
+    if (r < 0.5) {
+        b = r <= 0 ? span : static_cast<int>((1 - r) / r);
+    } else {
+        a = r >= 1 ? span : static_cast<int>(r / (1 - r));
+    }
+    const Line moved = mirror ? Line{l.a + a, l.b - b} : Line{l.a - a, l.b + b};
+    if (!f.touches(moved) || !isClear(f, moved, percent)) return false;
+    l = moved;
+    counter += std::max(a, b);
+    return true;
+}
+
+bool pivot(const Frame& f, Line& l, int p, float& px, int& tilt, int percent, int cap, bool mirror) {
+    const int H = f.t1 - f.t0;
+    if (H <= 0) return false;
+    if (px < 0.0f) {
+        px = static_cast<float>((static_cast<double>(p - f.t0) * l.b + static_cast<double>(f.t1 - p) * l.a) / H);
+    }
+    Line moved = l;
+    if (p - f.t0 <= f.t1 - p) {
+        moved.b += mirror ? -1 : 1;
+        const float num = H * px + static_cast<float>(f.t0 - p) * moved.b;
+        moved.a = static_cast<int>(num / static_cast<float>(f.t1 - p) + 0.5);
+    } else {
+        moved.a += mirror ? 1 : -1;
+        const float num = H * px + static_cast<float>(p - f.t1) * moved.a;
+        moved.b = static_cast<int>(num / static_cast<float>(p - f.t0) + 0.5);
+    }
+    if (!f.touches(moved) || !isClear(f, moved, percent, cap)) return false;
+    tilt += std::abs((moved.b - moved.a) - (l.b - l.a));
+    l = moved;
+    return true;
+}
+
+namespace {
+
+struct SweepResult {
+    Line line;
+    int steps = 0;
+};
+
+bool tiltAllowed(const SweepRequest& r, const Line& l, int tilt, int accumulator) {
+    switch (r.limitMode) {
+        case 1: return tilt < r.tiltLimit;
+        case 2: return std::abs(l.slant()) < r.tiltLimit;
+        case 3: return std::abs(l.slant() - r.ref.slant()) < r.tiltLimit;
+        default: return tilt < accumulator / 1000;
+    }
+}
+
+// One variant of sweepToInk: the mirror pivot form (variant A) or the first form (variant B).
+SweepResult sweepVariant(const Frame& f, Line start, const SweepRequest& r, bool mirror) {
+    Line line = start, lastMove = start;
+    int steps = 0, tilt = 0, accumulator = 0;
+    float px = -1.0f;
+    for (;;) {
+        const Line next = line.shifted(1);
+        if (f.beyond(next)) return SweepResult{next, steps};
+        if (isClear(f, next, r.percent, r.cap)) {
+            line = next;
+            lastMove = line;
+            ++steps;
+            accumulator += r.tiltLimit;
+            if (px >= 0.0f) px += 1.0f;
+            continue;
+        }
+        if (!tiltAllowed(r, line, tilt, accumulator)) break;
+        if (!pivot(f, line, r.pivotRow, px, tilt, r.percent, r.cap, mirror)) break;
+        if (r.stopAtRef && (mirror ? line.b <= r.ref.b : line.a <= r.ref.a)) break;
+    }
+    return SweepResult{lastMove.shifted(1), steps};
+}
+
+// The tilting of retreatFromInk: shiftEnds about the pivot row.
+struct ShiftTilter {
+    const Frame* f;
+    int pivotRow, percent;
+    int counter = 0;
+    bool tilt(Line& l, bool mirror) { return shiftEnds(*f, l, pivotRow, percent, counter, mirror); }
+    void moved(int) {}
+};
+
+// The tilting of alignToSlant: pivotLine about a pivot x that moves with the line.
+struct PivotTilter {
+    const Frame* f;
+    int pivotRow, percent;
+    float px = -1.0f;
+    int tiltCount = 0;
+    bool tilt(Line& l, bool mirror) { return pivot(*f, l, pivotRow, px, tiltCount, percent, 255, mirror); }
+    void moved(int d) {
+        if (px >= 0.0f) px += static_cast<float>(d);
+    }
+};
+
+// The leftward half of retreatFromInk and alignToSlant: moves left while clear and not past
+// lower, tilting one way while the slant stays within tolerance of refSlant. Answers false when
+// the line fell wholly left of the region.
+template <class Tilter>
+bool pullBack(const Frame& f, Line& l, const Line& lower, int refSlant, int tolerance, int percent,
+              Tilter& tilter, bool mirror, int& moved) {
+    for (;;) {
+        const Line next = l.shifted(-1);
+        if (f.behind(next)) return false;
+        if (next.a >= lower.a && next.b >= lower.b && isClear(f, next, percent)) {
+            l = next;
+            tilter.moved(-1);
+            ++moved;
+            continue;
+        }
+        if (std::abs(l.slant() - refSlant) >= tolerance) return true;
+        Line tilted = l;
+        Tilter trial = tilter;
+        if (!trial.tilt(tilted, mirror) || tilted.a < lower.a || tilted.b < lower.b) return true;
+        l = tilted;
+        tilter = trial;
+    }
+}
+
+// Straightens l towards refSlant, then pulls it back in two tilting variants (the mirror form
+// first); the variant that moved farther wins, ties to the second, and the answer is its last
+// clear line minus one. When a variant falls wholly left of the region, the straightened line
+// is the answer.
+template <class Tilter>
+Line retreat(const Frame& f, Line l, const Line& lower, int refSlant, int tolerance, int percent,
+             Tilter tilter) {
+    auto stepRight = [&]() {
+        const Line next = l.shifted(1);
+        if (!isClear(f, next, percent)) return false;
+        l = next;
+        tilter.moved(1);
+        return true;
+    };
+    while (l.slant() - refSlant > tolerance) {
+        if (!tilter.tilt(l, false) && !stepRight()) break;
+    }
+    while (-l.slant() + refSlant > tolerance) {
+        if (!tilter.tilt(l, true) && !stepRight()) break;
+    }
+    Line first = l, second = l;
+    Tilter firstTilter = tilter, secondTilter = tilter;
+    int movedFirst = 0, movedSecond = 0;
+    if (!pullBack(f, first, lower, refSlant, tolerance, percent, firstTilter, true, movedFirst) ||
+        !pullBack(f, second, lower, refSlant, tolerance, percent, secondTilter, false, movedSecond)) {
+        return l;
+    }
+    return (movedFirst > movedSecond ? first : second).shifted(-1);
+}
+
+}  // namespace
+
+Line sweepToInk(const Frame& f, Line start, const SweepRequest& r) {
+    if (r.variants == 1) return sweepVariant(f, start, r, false).line;
+    if (r.variants == 2) return sweepVariant(f, start, r, true).line;
+    const SweepResult a = sweepVariant(f, start, r, true);
+    const SweepResult b = sweepVariant(f, start, r, false);
+    return a.steps > b.steps ? a.line : b.line;
+}
+
+Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure) {
+    Crossing c;
+    if (!measure) {
+        Line l = start;
+        while (!f.beyond(l) && !isClear(f, l, percent)) {
+            l = l.shifted(1);
+            ++c.steps;
+        }
+        c.end = l;
+        return c;
+    }
+    const int limit = f.limit(percent);
+    double weighted = 0;
+    long long total = 0;
+    Line l = start;
+    while (!f.beyond(l)) {
+        const int s = ink(f, l, weighted, nullptr);
+        total += s;
+        c.maxInk = std::max(c.maxInk, s);
+        if (s <= limit) break;
+        l = l.shifted(1);
+        ++c.steps;
+    }
+    c.end = l;
+    // Without any ink met the mean is undefined; the middle of the run stands in for it.
+    c.bary = total > 0 ? static_cast<int>(weighted / static_cast<double>(total)) : (f.t0 + f.t1) / 2;
+    return c;
+}
+
+Line retreatFromInk(const Frame& f, Line l, const Line& lower, int pivotRow, int refSlant,
+                    int tolerance, int percent) {
+    return retreat(f, l, lower, refSlant, tolerance, percent, ShiftTilter{&f, pivotRow, percent});
+}
+
+Line alignToSlant(const Frame& f, Line l, const Line& lower, int pivotRow, int refSlant,
+                  int tolerance, int percent) {
+    return retreat(f, l, lower, refSlant, tolerance, percent, PivotTilter{&f, pivotRow, percent});
+}
+
+Edges measureColumnEdges(const Frame& f, const Line& prev, const Line& hiB, const Line& hiA,
+                         int steps, int pivotRow, int percent, int tiltTolerance, double tolFactor,
+                         int cap) {
+    Edges e;
+    SweepRequest r;
+    r.ref = prev;
+    r.pivotRow = pivotRow;
+    r.tiltLimit = tiltTolerance;
+    r.percent = percent;
+    r.variants = 0;
+    r.limitMode = 3;
+    r.stopAtRef = true;
+    r.cap = cap;
+    const Line start = prev.shifted(1);
+    e.lo = sweepToInk(f, start, r);
+    if (f.beyond(e.lo)) e.lo = start;
+
+    const int tolerance = static_cast<int>(steps * tolFactor);
+    auto candidate = [&](const Line& hi) {
+        const Line from = hi.shifted(1);
+        const Line aligned = alignToSlant(f, from, e.lo, pivotRow, e.lo.slant(), tolerance, percent);
+        return (aligned.a >= f.s0 || aligned.b >= f.s0) ? aligned : from;
+    };
+    const Line first = candidate(hiB);
+    const Line second = hiA == hiB ? first : candidate(hiA);
+    const int ref = e.lo.slant();
+    e.hi = std::abs(second.slant() - ref) < std::abs(first.slant() - ref) ? second : first;
+    return e;
+}
+
+VerticalBand columnBand(int t0, int t1, const Line& lo, const Line& hi) {
+    VerticalBand b;
+    b.yTop = t0;
+    b.yBottom = t1;
+    b.xLeftTop = lo.a;
+    b.xLeftBottom = lo.b;
+    b.xRightTop = hi.a;
+    b.xRightBottom = hi.b;
+    return b;
+}
+
+HorizontalBand rowBand(int t0, int t1, const Line& lo, const Line& hi) {
+    HorizontalBand b;
+    b.xLeft = t0;
+    b.xRight = t1;
+    b.yTopLeft = lo.a;
+    b.yTopRight = lo.b;
+    b.yBottomLeft = hi.a;
+    b.yBottomRight = hi.b;
+    return b;
+}
+
+void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line& hi) {
+    if (f.columnsStored) {
+        // The region's rows are the copy's columns: the strip is whitened as a horizontal band
+        // of the copy, its columns shifted by the first row copied.
+        const HorizontalBand& region = *f.columnRegion;
+        VerticalBand clip;
+        clip.xLeftTop = clip.xLeftBottom = region.yTopLeft - f.rowOffset;
+        clip.xRightTop = clip.xRightBottom = region.yBottomLeft - f.rowOffset;
+        clip.yTop = region.xLeft;
+        clip.yBottom = region.xRight;
+        whitenHorizontalBand(clip, rowBand(clip.xLeftTop, clip.xRightTop, lo, hi), image, false);
+    } else if (!f.transposed) {
+        whitenVerticalBand(*f.columnRegion, columnBand(f.t0, f.t1, lo, hi), image, false);
+    } else {
+        whitenHorizontalBand(*f.rowRegion, rowBand(f.t0, f.t1, lo, hi), image, false);
+    }
+}
+
+int inkRunSpan(const Frame& f, const Line& lo, const Line& hi) {
+    int first = -1, last = -1;
+    for (int t = std::max(f.t0, f.runFirst()); t <= std::min(f.t1, f.runLast()); ++t) {
+        const int from = f.at(lo, t), to = f.at(hi, t);
+        for (int s = from; s <= to; ++s) {
+            const int d = f.darkness(s, t);
+            if (d > 255 - 107) {
+                if (first < 0) first = t;
+                last = t;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+}  // namespace probes

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "bands/band_geometry.h"
+#include "bands/horizontal_bands.h"
+#include "bands/vertical_bands.h"
+#include "test_support.h"
+
+namespace {
+
+// A white image with black parallelograms: each from x0 at the top row to x1 at the bottom row,
+// width pixels wide, on rows top .. bottom.
+struct Stroke {
+    int x0, x1, width, top, bottom;
+};
+
+GreyImage strokes(int w, int h, std::initializer_list<Stroke> list) {
+    GreyImage image;
+    fillImage(image, w, h, [&](int x, int y) {
+        for (const Stroke& s : list) {
+            if (y < s.top || y > s.bottom) continue;
+            const int left = edgeAt(y, 0, s.x0, h - 1, s.x1);
+            if (x >= left && x < left + s.width) return static_cast<unsigned char>(0);
+        }
+        return static_cast<unsigned char>(255);
+    });
+    return image;
+}
+
+// The same image turned a quarter, so that vertical strokes become horizontal ones.
+GreyImage turned(const GreyImage& image) {
+    GreyImage t(image);
+    rotateQuarterTurns(t, 1);  // the top row becomes the right column
+    return t;
+}
+
+void columns4(VerticalBandList& out, const GreyImage& image, std::string* traced = nullptr) {
+    TraceCapture capture;
+    findVerticalBands4(out, levelBand(0, image.width - 1, 0, image.height - 1, 0), image, 60, 0.05,
+                       0.00013333333333333334, 2, 15, 8);
+    if (traced) *traced = capture.text();
+}
+
+}  // namespace
+
+TEST(BandFinders, ABlankRegionGivesNoBandAndOnlyTheHeading) {
+    GreyImage blank;
+    fillImage(blank, 120, 80, [](int, int) { return 255; });
+    VerticalBandList v;
+    v.append(VerticalBand());  // the finders empty their list first
+    std::string traced;
+    columns4(v, blank, &traced);
+    EXPECT_EQ(v.count(), 0u);
+    EXPECT_EQ(traced, "findVerticalBands4(0,0,119,79;dxStep=1): \n");
+
+    TraceCapture capture;
+    findVerticalBands1(v, levelBand(0, 119, 0, 79, 0), blank, 70, 15, 30);
+    HorizontalBandList h;
+    findHorizontalBands2(h, uprightBand(0, 119, 0, 79, 0), blank, 10, 0.1, 1.0 / 600, 233);
+    findHorizontalBands4(h, uprightBand(0, 119, 0, 79, 0), blank, 50, 7.0 / 136, 0.06 / 136, 3, 2);
+    EXPECT_EQ(v.count(), 0u);
+    EXPECT_EQ(h.count(), 0u);
+    EXPECT_EQ(capture.text(),
+              "findVerticalBands1(0,0,119,79): \n"
+              "findHorizontalBands2(0,0,119,79): \n"
+              "findHorizontalBands4(0,0,119,79): \n");
+}
+
+TEST(BandFinders, SlantedStrokesGiveBandsWhoseEdgesFollowTheSlant) {
+    const GreyImage image = strokes(200, 121, {{40, 44, 6, 0, 120}, {120, 124, 6, 0, 120}});
+    VerticalBandList v;
+    std::string traced;
+    columns4(v, image, &traced);
+    ASSERT_EQ(v.count(), 2u) << traced;
+    for (uint32_t i = 0; i < 2; ++i) {
+        const int x0 = i == 0 ? 40 : 120;
+        EXPECT_NEAR(v[i].xLeftTop, x0, 1);
+        EXPECT_NEAR(v[i].xLeftBottom, x0 + 4, 1);
+        EXPECT_NEAR(v[i].xRightTop, x0 + 5, 1);
+        EXPECT_NEAR(v[i].xRightBottom, x0 + 9, 1);
+        EXPECT_EQ(v[i].yTop, 0);
+        EXPECT_EQ(v[i].yBottom, 120);
+    }
+    EXPECT_EQ(traced, "findVerticalBands4(0,0,199,120;dxStep=1): **\n");
+
+    // Turned a quarter, the same strokes are rows for the horizontal finders.
+    const GreyImage rows = turned(image);
+    HorizontalBandList h;
+    findHorizontalBands4(h, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 60, 0.05,
+                         0.00013333333333333334, 2, 15);
+    ASSERT_EQ(h.count(), 2u);
+    EXPECT_NEAR(h[0].yTopRight - h[0].yTopLeft, -4, 1) << "the slant carries over";
+    findHorizontalBands2(h, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 10, 0.1, 1.0 / 600, 233);
+    ASSERT_EQ(h.count(), 2u);
+    EXPECT_NEAR(h[1].yBottomLeft - h[1].yTopLeft, 5, 1);
+    EXPECT_NEAR(h[1].yTopRight - h[1].yTopLeft, -4, 1);
+}
+
+TEST(BandFinders, SpecksBeforeTheFirstColumnAreErasedButNotLaterOnes) {
+    // A 2-pixel speck left of the first stroke, another between the strokes.
+    GreyImage image = strokes(200, 121, {{60, 60, 8, 0, 120}, {140, 140, 8, 0, 120}});
+    for (int y = 50; y < 52; ++y) image.at(20, y) = image.at(21, y) = image.at(100, y) = image.at(101, y) = 0;
+    VerticalBandList v;
+    columns4(v, image);
+    ASSERT_EQ(v.count(), 3u);
+    EXPECT_NEAR(v[0].xLeftTop, 60, 1);
+    EXPECT_NEAR(v[1].xLeftTop, 100, 1) << "after the first column even a speck is reported";
+    EXPECT_NEAR(v[2].xLeftTop, 140, 1);
+
+    // Above the first tier, rows not taller than minHeight go.
+    GreyImage page;
+    fillImage(page, 120, 200, [](int x, int y) {
+        const bool speck = y >= 10 && y < 12 && x >= 50 && x < 55;
+        const bool tier = y >= 40 && y < 90 && x >= 10 && x < 110 && x % 6 < 4;
+        return static_cast<unsigned char>(speck || tier ? 0 : 255);
+    });
+    HorizontalBandList h;
+    TraceCapture quiet;
+    findHorizontalBands4(h, uprightBand(0, 119, 0, 199, 0), page, 50, 7.0 / 136, 0.06 / 136, 3, 2);
+    ASSERT_EQ(h.count(), 1u);
+    EXPECT_NEAR(h[0].yTopLeft, 40, 1);
+    EXPECT_NEAR(h[0].yBottomLeft, 89, 1);
+    EXPECT_NEAR(h[0].baryX, 59, 3);
+}
+
+TEST(BandFinders, SubdivisionStaysInsideTheBandAndEndsAtItsRightEdge) {
+    // Three strokes; the band covers the last two, the ink of the last runs past its right edge.
+    const GreyImage image = strokes(200, 121, {{20, 20, 8, 0, 120}, {80, 80, 8, 0, 120}, {130, 130, 30, 0, 120}});
+    VerticalBand band = uprightBand(70, 150, 0, 120, 2);
+    VerticalBandList parts;
+    TraceCapture capture;
+    subdivideVerticalBand(parts, band, levelBand(0, 199, 0, 120, 0), image, 60, 0.02, 0.00013333333333333334, 15);
+    ASSERT_EQ(parts.count(), 2u) << capture.text();
+    EXPECT_GE(parts[0].xLeftTop, 70) << "nothing left of the band";
+    EXPECT_NEAR(parts[0].xLeftTop, 80, 1);
+    EXPECT_EQ(parts[1].xRightTop, 150);
+    EXPECT_EQ(parts[1].xRightBottom, 150);
+    EXPECT_EQ(capture.text(), "subdivideVerticalBand(70,0,150,120;threshold=60): **\n");
+
+    const GreyImage rows = turned(image);
+    HorizontalBand across = levelBand(0, rows.width - 1, 70, 150, 0);
+    HorizontalBandList pieces;
+    subdivideHorizontalBand(pieces, across, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 60, 255, 0.1, 1.0 / 600);
+    ASSERT_EQ(pieces.count(), 2u);
+    EXPECT_GE(pieces[0].yTopLeft, 70);
+    EXPECT_EQ(pieces[1].yBottomLeft, 150);
+    EXPECT_EQ(pieces[1].yBottomRight, 150);
+}
+
+TEST(BandFinders, PagesOfASpreadAreFoundLeftToRight) {
+    // Two blocks of lines with a wide gap between them.
+    GreyImage sheet;
+    fillImage(sheet, 300, 160, [](int x, int y) {
+        const bool text = y >= 20 && y < 140 && ((x >= 20 && x < 130) || (x >= 170 && x < 280)) && x % 10 < 6;
+        return static_cast<unsigned char>(text ? 0 : 255);
+    });
+    // Fill the gaps between lines so that each page is one block of ink.
+    for (int y = 20; y < 140; ++y)
+        for (int x = 20; x < 280; ++x)
+            if ((x < 130 || x >= 170) && y % 3 == 0) sheet.at(x, y) = 0;
+    VerticalBandList pages;
+    TraceCapture capture;
+    findVerticalBands1(pages, levelBand(0, 299, 0, 159, 0), sheet, 70, 15, 30);
+    ASSERT_EQ(pages.count(), 2u) << capture.text();
+    EXPECT_NEAR(pages[0].xLeftTop, 20, 2);
+    EXPECT_NEAR(pages[0].xRightTop, 129, 2);
+    EXPECT_NEAR(pages[1].xLeftTop, 170, 2);
+    EXPECT_NEAR(pages[1].xRightBottom, 279, 2);
+}
