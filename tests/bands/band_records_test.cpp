@@ -58,6 +58,13 @@ TEST(BandRecords, ListEditsMoveBandsAndKeepTheOrder) {
     EXPECT_EQ(rows[0].yTopLeft, 0);
     EXPECT_EQ(rows[1].yTopLeft, 5);
 
+    VerticalBandList pages;
+    pages.append(VerticalBand());
+    pages[0].rows().append(row(1, 2));
+    pages.setCount(0);  // the slot keeps its nested list until it is reused
+    ASSERT_TRUE(pages[0].hasRows());
+    EXPECT_EQ(pages[0].rows().count(), 1u);
+
     VerticalBandList a, b;
     a.append(VerticalBand());
     b.append(VerticalBand());
