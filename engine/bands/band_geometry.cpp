@@ -50,6 +50,15 @@ int inkWidth(const GreyImage& image, const VerticalBand& band) {
     return wFirst > wLast ? wFirst : wLast;
 }
 
+HorizontalBand unionBand(const HorizontalBand& a, const HorizontalBand& b) {
+    HorizontalBand u(a);
+    u.yTopLeft = std::min(a.yTopLeft, b.yTopLeft);
+    u.yTopRight = std::min(a.yTopRight, b.yTopRight);
+    u.yBottomLeft = std::max(a.yBottomLeft, b.yBottomLeft);
+    u.yBottomRight = std::max(a.yBottomRight, b.yBottomRight);
+    return u;
+}
+
 void whitenVerticalBand(const HorizontalBand& clip, const VerticalBand& band, GreyImage& image,
                         bool alsoCompanion) {
     const int y0 = std::max(clip.yTopLeft, 0);

@@ -19,6 +19,10 @@ int bandWidthAt(const VerticalBand& band, int y);
 // edges, a pixel of grey value below 107 (the last row's on a tie; rows -1 when there is none).
 int inkWidth(const GreyImage& image, const VerticalBand& band);
 
+// A copy of a (its columns and every other field) with the top edge at the higher and the
+// bottom edge at the lower of a's and b's, at each end.
+HorizontalBand unionBand(const HorizontalBand& a, const HorizontalBand& b);
+
 // Whitens band inside clip: for each row of clip (cut to the image) the band's edges are taken
 // with clip.yTopLeft and clip.yBottomLeft as their end rows, and every pixel between them,
 // both included, that lies within clip's columns becomes 255. With alsoCompanion the same strip
