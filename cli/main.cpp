@@ -16,6 +16,7 @@
 #include "pipeline/folder_job.h"
 #include "pipeline/image_io.h"
 #include "settings/app_settings.h"
+#include "overlay.h"
 #include "terminal_progress.h"
 
 namespace {
@@ -56,6 +57,15 @@ void useUtf8Locale() {
 
 void traceToTerminal(const char* text, void* context) {
     static_cast<TerminalProgress*>(context)->writeTrace(text);
+}
+
+// Writes the inspection image of each sheet into the folder held by context.
+void inspectSheet(void* context, const char* inputPath, const GreyImage& analysed,
+                  const VerticalBandList& pages, int seamX) {
+    const std::string& folder = *static_cast<const std::string*>(context);
+    if (!writeOverlay(folder, inputPath, analysed, pages, seamX)) {
+        std::fprintf(stderr, "tovel-cli: cannot write the overlay of %s into %s\n", inputPath, folder.c_str());
+    }
 }
 
 const char* describeResult(int result) {
@@ -142,6 +152,10 @@ int main(int argc, char** argv) {
         "V,H: crop to the text and add V pixels above and below, H left and right");
     auto* noMarginFlag = app.add_flag("--no-margin", noMargin, "write the full sheet, not cropped");
     app.add_flag("--quiet", quiet, "no trace lines on standard output");
+    std::string overlay;
+    app.add_option("--overlay", overlay,
+                   "DIR: also write for every sheet a colour PNG of the analysed sheet with the "
+                   "pages, seam, tiers and columns drawn on it");
     divideFlag->excludes(noDivideFlag);
     headerFlag->excludes(keepHeaderFlag);
     marginOption->excludes(noMarginFlag);
@@ -176,6 +190,12 @@ int main(int argc, char** argv) {
     if (!usableFolder(source, "source", false) || !usableFolder(destination, "destination", true)) {
         return kExitUsage;
     }
+    LayoStages stages = defaultLayoStages();
+    if (!overlay.empty()) {
+        if (!usableFolder(overlay, "overlay", true)) return kExitUsage;
+        stages.inspect = inspectSheet;
+        stages.inspectContext = &overlay;
+    }
 
     TerminalProgress progress;
     if (quiet) {
@@ -188,8 +208,7 @@ int main(int argc, char** argv) {
     setJobRunning(true);
     progress.start();
     const FolderJobReport report =
-        runFolderJob(sjisString(source.c_str()), sjisString(destination.c_str()), options,
-                     defaultLayoStages());
+        runFolderJob(sjisString(source.c_str()), sjisString(destination.c_str()), options, stages);
     progress.stop();
     setTraceSink(nullptr, nullptr);
 

@@ -1,0 +1,237 @@
+#include "chars/rows.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "bands/band_geometry.h"
+#include "bands/horizontal_bands.h"
+#include "bands/line_probes.h"
+#include "core/trace.h"
+
+namespace {
+
+// Mean vertical distance from r's bottom edge to s's top edge (negative when they overlap).
+int gapBetween(const HorizontalBand& r, const HorizontalBand& s) {
+    return ((s.yTopRight - r.yBottomRight) + (s.yTopLeft - r.yBottomLeft)) / 2;
+}
+
+// Fuses runs of consecutive rows whose gap is at most maxGap: the run's first row, lowered to
+// the bottom edge of its last row.
+HorizontalBandList fuseClose(const HorizontalBandList& rows, int maxGap) {
+    HorizontalBandList fused;
+    if (rows.count() == 0) return fused;
+    HorizontalBand current(rows[0]);
+    for (uint32_t i = 1; i < rows.count(); ++i) {
+        if (gapBetween(rows[i - 1], rows[i]) <= maxGap) {
+            current.yBottomLeft = rows[i].yBottomLeft;
+            current.yBottomRight = rows[i].yBottomRight;
+        } else {
+            fused.append(current);
+            current = rows[i];
+        }
+    }
+    fused.append(current);
+    return fused;
+}
+
+// Tells whether the rows stand for horizontal text lines: mostly low rows whose darkest ink is
+// centred on a common column. Types the rows 4 (low) and 5 (taller) when so.
+bool typeAsHorizontalLines(HorizontalBandList& rows, double waveX, double waveY,
+                           const GreyImage& image) {
+    const uint32_t n = rows.count();
+    std::vector<int> heights;
+    heights.reserve(n);
+    for (const HorizontalBand& r : rows) heights.push_back(bandHeight(r));
+    std::sort(heights.begin(), heights.end());
+    if (heights[n / 2] > waveY) return false;
+
+    std::vector<int> centres;
+    for (const HorizontalBand& r : rows) {
+        int left = -1, right = -1;
+        rowInkCentreX(r, image, left, right);
+        if (left >= 0) centres.push_back((left + right) / 2);
+    }
+    if (centres.empty()) return false;
+    long long sum = 0;
+    for (int c : centres) sum += c;
+    const long long mean = sum / static_cast<long long>(centres.size());
+    const int tolerance = static_cast<int>(waveX);
+    int aligned = 0;
+    for (int c : centres)
+        if (std::llabs(mean - c) <= tolerance) ++aligned;
+    // A share, not an integer quotient: rows without dark ink count against the test.
+    if (static_cast<double>(aligned) / n < 0.7) return false;
+
+    trace("Rows are horizontal lines.\n");
+    for (HorizontalBand& r : rows) r.type = bandHeight(r) <= waveY ? 4 : 5;
+    return true;
+}
+
+// Keeps the rows of at least minH pixels: tall rows away from the top and bottom 2 % of the
+// image are tiers of text (1), the others thin or marginal rows (4).
+HorizontalBandList classify(const HorizontalBandList& rows, double waveY, int imageHeight) {
+    const int minH = static_cast<int>(0.375 * waveY);
+    const int tierH = static_cast<int>(1.75 * waveY);
+    const int yMin = static_cast<int>(0.02 * imageHeight);
+    const int yMax = static_cast<int>(0.98 * imageHeight);
+    HorizontalBandList kept;
+    for (const HorizontalBand& r : rows) {
+        const int h = bandHeight(r);
+        if (h < minH) continue;
+        const int centre = (r.yBottomRight + r.yTopRight + r.yBottomLeft + r.yTopLeft) / 4;
+        HorizontalBand k(r);
+        k.type = (h > tierH && centre >= yMin && centre <= yMax) ? 1 : 4;
+        kept.append(k);
+    }
+    return kept;
+}
+
+}  // namespace
+
+void findRows(HorizontalBandList& rows, double waveX, double waveY, const VerticalBand& band,
+              const GreyImage& image, bool& horizontalLines, int depth) {
+    horizontalLines = false;
+    const double k = depth != 0 ? 0.07 : 0.2;
+    findHorizontalBands4(rows, band, image, 50, 7.0 / 136, 0.06 / 136, static_cast<int>(waveY * k), 2);
+    trace("Rows before cleaning:\n");
+    dumpHorizontalBands(rows);
+
+    const int minCleanH = static_cast<int>(waveY * 0.072);
+    for (uint32_t i = 0; i < rows.count();) {
+        if (bandHeight(rows[i]) < minCleanH)
+            rows.removeAt(i);
+        else
+            ++i;
+    }
+    trace("Rows before fusion:\n");
+    dumpHorizontalBands(rows);
+
+    if (rows.count() == 0) {
+        trace("No row found.");
+        return;
+    }
+
+    // A narrow band whose ink spans at least one character pitch may be a single text line cut
+    // into the line and its ruby fragments; isPageOneLine is asked only then, as it may fuse.
+    int first = -1, last = -1;
+    inkExtentY(band, image, first, last);
+    const int inkHeight = last - first + 1;
+    if (waveY <= inkHeight && bandWidth(band) <= static_cast<int>(3 * waveX) &&
+        isPageOneLine(rows, waveX) && rows.count() == 1) {
+        trace("This page is a line (and possibly its rubies).\n");
+        rows[0].type = 1;
+        return;
+    }
+
+    // Horizontal lines are typed as they are: fusing would merge lines set close together.
+    horizontalLines = waveY > waveX && typeAsHorizontalLines(rows, waveX, waveY, image);
+    if (!horizontalLines) {
+        rows = fuseClose(rows, static_cast<int>(0.476 * waveY));
+        trace("Rows after fusion:\n");
+        dumpHorizontalBands(rows);
+        rows = classify(rows, waveY, image.height);
+    }
+
+    for (HorizontalBand& r : rows) fitRowEdges(r, image, 100, 50);
+    trace("Rows found:\n");
+    dumpHorizontalBands(rows);
+}
+
+bool isPageOneLine(HorizontalBandList& rows, double waveX) {
+    const uint32_t n = rows.count();
+    if (n == 0) return false;
+
+    // Rows separated by little more than half a line pitch belong to one line.
+    const int maxGap = static_cast<int>(0.558 * waveX);
+    HorizontalBandList l1;
+    HorizontalBand current(rows[0]);
+    for (uint32_t i = 0; i + 1 < n; ++i) {
+        if (gapBetween(rows[i], rows[i + 1]) > maxGap) {
+            l1.append(unionBand(current, rows[i]));
+            current = rows[i + 1];
+        }
+    }
+    l1.append(unionBand(current, rows[n - 1]));
+
+    // Neighbours of similar height (within a ratio of 1.4), not themselves taller than three
+    // line pitches, are pieces of the same line.
+    const int maxH = static_cast<int>(3 * waveX);
+    HorizontalBandList l2;
+    current = l1[0];
+    for (uint32_t i = 0; i + 1 < l1.count(); ++i) {
+        const int hp = bandHeight(l1[i]);
+        const int hq = bandHeight(l1[i + 1]);
+        const bool together = hp < maxH && 10 * hp / 14 <= hq && hq <= 14 * hp / 10;
+        if (!together) {
+            l2.append(unionBand(current, l1[i]));
+            current = l1[i + 1];
+        }
+    }
+    l2.append(unionBand(current, l1[l1.count() - 1]));
+
+    if (l2.count() > 3) return false;
+    rows = std::move(l2);
+    return true;
+}
+
+void inkExtentY(const VerticalBand& band, const GreyImage& image, int& first, int& last) {
+    first = -1;
+    last = -1;
+    // Rows and columns outside the image hold no ink.
+    const auto hasInk = [&](int y) {
+        if (y < 0 || y >= image.height) return false;
+        const int xl = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
+        const int xr = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom),
+                                image.width - 1);
+        for (int x = xl; x <= xr; ++x)
+            if (image.at(x, y) < 107) return true;
+        return false;
+    };
+    for (int y = band.yTop; y <= band.yBottom; ++y) {
+        if (hasInk(y)) {
+            first = y;
+            break;
+        }
+    }
+    if (first < 0) return;
+    for (int y = band.yBottom; y >= first; --y) {
+        if (hasInk(y)) {
+            last = y;
+            break;
+        }
+    }
+}
+
+void rowInkCentreX(const HorizontalBand& row, const GreyImage& image, int& left, int& right) {
+    left = -1;
+    right = -1;
+    const int x0 = std::max(row.xLeft, 0);
+    const int x1 = std::min(row.xRight, image.width - 1);
+    for (int x = x0; x <= x1; ++x) {
+        const int top = std::max(edgeAt(x, row.xLeft, row.yTopLeft, row.xRight, row.yTopRight), 0);
+        const int bottom = std::min(edgeAt(x, row.xLeft, row.yBottomLeft, row.xRight, row.yBottomRight),
+                                    image.height - 1);
+        for (int y = top; y <= bottom; ++y) {
+            if (image.at(x, y) <= 20) {
+                if (left < 0) left = x;
+                right = x;
+                break;
+            }
+        }
+    }
+}
+
+void fitRowEdges(HorizontalBand& row, const GreyImage& image, int limit, int percent) {
+    const int b = barycenterX(row, image);
+    trace("barycenterX = %d\n", b);
+    VerticalBand region;
+    region.yTop = 0;
+    region.yBottom = image.height - 1;
+    region.xLeftTop = region.xLeftBottom = row.xLeft;
+    region.xRightTop = region.xRightBottom = row.xRight;
+    sweepToInk(region, row.yTopLeft, row.yTopRight, 0, 0, image, b, limit, percent, 0, 1, true, 255);
+    alignToSlant(row.yBottomLeft, row.yBottomRight, 0, 0, region, image, b,
+                 row.yBottomLeft - row.yBottomRight, limit, percent);
+}

@@ -1,0 +1,162 @@
+#include "layout/page_placement.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "bands/band_geometry.h"
+#include "core/trace.h"
+#include "layout/resampling.h"
+
+
+namespace {
+
+// The edges and destination of a band, kept as they were before the bands are straightened so
+// that the companion is resampled from the same source positions.
+struct ColumnSpan {
+    int leftTop, leftBottom, rightTop, rightBottom, destLeft, destRight;
+};
+
+std::vector<ColumnSpan> columnSpans(const VerticalBandList& bands) {
+    std::vector<ColumnSpan> spans;
+    spans.reserve(bands.count());
+    for (const VerticalBand& b : bands)
+        spans.push_back({b.xLeftTop, b.xLeftBottom, b.xRightTop, b.xRightBottom, b.destLeft,
+                         b.destRight});
+    return spans;
+}
+
+void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
+                     const HorizontalBand& area) {
+    const int w = area.xRight - area.xLeft + 1;
+    const int h = ((area.yBottomRight - area.yTopRight) + (area.yBottomLeft - area.yTopLeft)) / 2 + 1;
+    const int yT = area.yTopLeft;
+    const int yB = area.yBottomLeft;
+    if (w <= 0 || h <= 0 || image.width <= 0) return;
+    // The rows run down the area's left side; a slanted area may be taller there than its mean
+    // height, so rows past the buffer are left alone.
+    const int yEnd = std::min(yB, yT + h - 1);
+    std::vector<float> buffer(static_cast<size_t>(w) * static_cast<size_t>(h), 0.0f);
+    const unsigned char* pixels = image.pixels.data();
+
+    for (const ColumnSpan& s : spans) {
+        for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y) {
+            float sl, sr;
+            if (yB == yT) {
+                // A one-row area has no direction: the edges are taken at their top ends, as the
+                // edge formula does for a band of one row.
+                sl = static_cast<float>(s.leftTop);
+                sr = static_cast<float>(s.rightTop + 1);
+            } else {
+                const float below = static_cast<float>(y - yT);
+                const float above = static_cast<float>(yB - y);
+                const float rows = static_cast<float>(yB - yT);
+                sl = (static_cast<float>(s.leftBottom) * below + static_cast<float>(s.leftTop) * above) / rows;
+                sr = (static_cast<float>(s.rightTop + 1) * above +
+                      static_cast<float>(s.rightBottom + 1) * below) / rows;
+            }
+            spreadSpan(pixels + static_cast<size_t>(y) * image.width, image.width, 1, sl, sr,
+                       s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
+                       &buffer[static_cast<size_t>(y - yT) * w], 1);
+        }
+    }
+
+    for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y)
+        for (int x = std::max(area.xLeft, 0); x <= std::min(area.xRight, image.width - 1); ++x)
+            image.at(x, y) = toPixel(buffer[static_cast<size_t>(y - yT) * w + (x - area.xLeft)]);
+}
+
+}  // namespace
+
+void expandVerticalBands(VerticalBandList& bands, const HorizontalBand& area, int margin) {
+    const uint32_t n = bands.count();
+    if (n == 0) return;
+
+    VerticalBand& first = bands[0];
+    const int a = std::min(margin, std::min(first.xLeftTop, first.xLeftBottom) - area.xLeft);
+    first.xLeftTop -= a;
+    first.xLeftBottom -= a;
+
+    for (uint32_t i = 0; i + 1 < n; ++i) {
+        VerticalBand& cur = bands[i];
+        VerticalBand& next = bands[i + 1];
+        const int gap = std::min(next.xLeftTop - cur.xRightTop - 1, next.xLeftBottom - cur.xRightBottom - 1);
+        const int curShare = gap < 2 * margin ? gap / 2 : margin;
+        const int nextShare = gap < 2 * margin ? gap - gap / 2 : margin;
+        cur.xRightTop += curShare;
+        cur.xRightBottom += curShare;
+        next.xLeftTop -= nextShare;
+        next.xLeftBottom -= nextShare;
+    }
+
+    VerticalBand& last = bands[n - 1];
+    const int b = std::min(margin, area.xRight - std::max(last.xRightTop, last.xRightBottom));
+    last.xRightTop += b;
+    last.xRightBottom += b;
+}
+
+void calcPagesDestX(VerticalBandList& pages, const GreyImage& image) {
+    trace("calcPagesDestX(): ");
+    for (VerticalBand& page : pages) {
+        if (page.type == 2) {
+            const int w = inkWidth(image, page);
+            const int c = (page.xLeftTop + page.xLeftBottom + page.xRightTop + page.xRightBottom) / 4;
+            page.destLeft = c - (w - 1) / 2;
+            page.destRight = c + w / 2;
+        }
+        trace("[%d,%d] ", page.destLeft, page.destRight);
+    }
+    trace("\n");
+}
+
+void insertPageFillers(VerticalBandList& pages, const HorizontalBand& area) {
+    const uint32_t n = pages.count();
+    if (n == 0) return;
+    VerticalBandList placed;
+
+    const VerticalBand& first = pages[0];
+    if (area.xLeft < first.destLeft) {
+        VerticalBand lead;
+        lead.yTop = area.yTopLeft;
+        lead.yBottom = area.yBottomLeft;
+        lead.xLeftTop = lead.xLeftBottom = area.xLeft;
+        lead.xRightTop = first.xLeftTop - 1;
+        lead.xRightBottom = first.xLeftBottom - 1;
+        lead.type = 1;
+        lead.destLeft = area.xLeft;
+        lead.destRight = first.destLeft - 1;
+        placed.append(lead);
+    }
+
+    for (uint32_t i = 0; i < n; ++i) {
+        const VerticalBand& page = pages[i];
+        placed.append(page);
+        VerticalBand filler(page);
+        filler.type = 1;
+        filler.xLeftTop = page.xRightTop + 1;
+        filler.xLeftBottom = page.xRightBottom + 1;
+        filler.destLeft = page.destRight + 1;
+        if (i + 1 < n) {
+            const VerticalBand& next = pages[i + 1];
+            filler.xRightTop = next.xLeftTop - 1;
+            filler.xRightBottom = next.xLeftBottom - 1;
+            filler.destRight = next.destLeft - 1;
+            if (filler.destLeft <= filler.destRight) placed.append(filler);
+        } else if (page.destRight < area.xRight) {
+            filler.xRightTop = filler.xRightBottom = area.xRight;
+            filler.destRight = area.xRight;
+            placed.append(filler);
+        }
+    }
+    pages = std::move(placed);
+}
+
+void rectifyVerticalBands(GreyImage& image, VerticalBandList& bands, const HorizontalBand& area) {
+    const std::vector<ColumnSpan> spans = columnSpans(bands);
+    for (GreyImage* target = &image; target != nullptr; target = target->companion)
+        resampleColumns(*target, spans, area);
+    for (VerticalBand& b : bands) {
+        b.xLeftTop = b.xLeftBottom = b.destLeft;
+        b.xRightTop = b.xRightBottom = b.destRight;
+    }
+}

@@ -6,6 +6,7 @@
 #include "core/progress.h"
 #include "core/text_strings.h"
 #include "core/trace.h"
+#include "layout/page_finder.h"
 #include "pipeline/image_io.h"
 #include "pipeline/output_layout.h"
 #include "prep/sheet_cleaning.h"
@@ -131,6 +132,8 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
         if (r != kLayoDone) return r;
     }
 
+    if (stages.inspect) stages.inspect(stages.inspectContext, inputPath, w.image, w.pages, w.seamX);
+
     setProgress(0.95f);
     appendStatusText("出力しています……");
     const int width = w.image.width;
@@ -164,7 +167,11 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
 
 }  // namespace
 
-LayoStages defaultLayoStages() { return LayoStages{}; }
+LayoStages defaultLayoStages() {
+    LayoStages stages;
+    stages.findPages = findPages;
+    return stages;
+}
 
 
 

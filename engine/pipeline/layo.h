@@ -22,10 +22,18 @@ enum LayoResult {
 using PageFinder = int (*)(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image,
                            int& seamX, const LayoOptions& options, VerticalBandList& pages);
 
+// Shown the analysed sheet after page finding: the working image as analysed (cleaned and
+// straightened), the pages with their tiers and columns, and the seam (-1 for none). It must
+// not keep references past the call.
+using LayoInspector = void (*)(void* context, const char* inputPath, const GreyImage& analysed,
+                               const VerticalBandList& pages, int seamX);
+
 // The analysis stages LAYO runs. A stage that is not present (nullptr) is skipped: without a page
 // finder no pages are found and the whole sheet is written.
 struct LayoStages {
     PageFinder findPages = nullptr;
+    LayoInspector inspect = nullptr;  // optional, for inspection images; changes no output
+    void* inspectContext = nullptr;
 };
 
 // The stages of this build.

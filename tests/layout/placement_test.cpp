@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include "layout/page_placement.h"
+#include "layout/row_placement.h"
+#include "test_support.h"
+
+namespace {
+
+// A band whose left edge runs from left at its top to left + shift at its bottom, and likewise
+// its right edge.
+VerticalBand slantedBand(int left, int right, int shift, int top, int bottom, int type) {
+    VerticalBand b = uprightBand(left, right, top, bottom, type);
+    b.xLeftBottom += shift;
+    b.xRightBottom += shift;
+    return b;
+}
+
+VerticalBand withDest(VerticalBand b, int destLeft, int destRight) {
+    b.destLeft = destLeft;
+    b.destRight = destRight;
+    return b;
+}
+
+HorizontalBand tier(int top, int bottom) { return levelBand(0, 9, top, bottom, 1); }
+
+}  // namespace
+
+TEST(PagePlacement, ExpansionSharesNarrowGapsAndStopsAtTheAreaEdges) {
+    const HorizontalBand area = levelBand(0, 99, 0, 9, 0);
+    VerticalBandList pages;
+    pages.append(uprightBand(1, 10, 0, 9, 2));   // one column from the area's left edge
+    pages.append(uprightBand(14, 30, 0, 9, 2));  // 4 columns apart: a gap of 3
+    pages.append(uprightBand(51, 97, 0, 9, 2));  // 20 columns apart; 2 from the right edge
+    expandVerticalBands(pages, area, 3);
+    EXPECT_EQ(pages[0].xLeftTop, 0);
+    EXPECT_EQ(pages[0].xRightTop, 11);
+    EXPECT_EQ(pages[1].xLeftTop, 12);
+    EXPECT_EQ(pages[1].xRightTop, 33);
+    EXPECT_EQ(pages[2].xLeftTop, 48);
+    EXPECT_EQ(pages[2].xRightBottom, 99);
+
+    // A slanted edge: the narrower of the two gaps decides.
+    VerticalBandList slanted;
+    slanted.append(slantedBand(10, 20, 2, 0, 9, 2));  // right edge 20 -> 22
+    slanted.append(uprightBand(40, 60, 0, 9, 2));     // gaps 19 at the top, 17 at the bottom
+    expandVerticalBands(slanted, area, 10);
+    EXPECT_EQ(slanted[0].xRightTop, 28);
+    EXPECT_EQ(slanted[0].xRightBottom, 30);
+    EXPECT_EQ(slanted[1].xLeftTop, 31);
+    EXPECT_EQ(slanted[0].xLeftBottom, 2);  // 10 columns of margin, then the edge shifted by 2
+}
+
+TEST(PagePlacement, DestinationIsInkWidthCentredOnThePage) {
+    GreyImage image;
+    fillImage(image, 40, 10, [](int x, int y) { return (x == 15 && y >= 2 && y <= 7) ? 0 : 255; });
+    VerticalBandList pages;
+    pages.append(slantedBand(5, 24, 4, 0, 9, 2));
+    pages.append(withDest(uprightBand(30, 35, 0, 9, 3), 31, 33));  // a seam keeps its own
+    TraceCapture capture;
+    calcPagesDestX(pages, image);
+    // Centre (5 + 9 + 24 + 28) / 4 = 16, width 20.
+    EXPECT_EQ(pages[0].destLeft, 7);
+    EXPECT_EQ(pages[0].destRight, 26);
+    EXPECT_EQ(capture.text(), "calcPagesDestX(): [7,26] [31,33] \n");
+}
+
+TEST(PagePlacement, FillersCoverEveryColumnOfTheArea) {
+    const HorizontalBand area = levelBand(0, 59, 0, 9, 0);
+    VerticalBandList pages;
+    pages.append(withDest(uprightBand(2, 20, 0, 9, 2), 0, 18));    // starts at the area's edge
+    pages.append(withDest(uprightBand(25, 40, 0, 9, 2), 19, 34));  // abuts the first destination
+    pages.append(withDest(uprightBand(45, 50, 0, 9, 2), 40, 45));
+    insertPageFillers(pages, area);
+    ASSERT_EQ(pages.count(), 5u);
+    int next = area.xLeft;
+    for (const VerticalBand& b : pages) {
+        EXPECT_EQ(b.destLeft, next);
+        next = b.destRight + 1;
+    }
+    EXPECT_EQ(next, area.xRight + 1);
+    EXPECT_EQ(pages[0].type, 2);
+    EXPECT_EQ(pages[2].type, 1);
+    EXPECT_EQ(pages[2].xLeftTop, 41);
+    EXPECT_EQ(pages[2].xRightBottom, 44);
+    EXPECT_EQ(pages[4].type, 1);
+    EXPECT_EQ(pages[4].xLeftTop, 51);
+    EXPECT_EQ(pages[4].xRightTop, 59);
+
+    VerticalBandList late;
+    late.append(withDest(uprightBand(10, 20, 0, 9, 2), 5, 15));
+    insertPageFillers(late, area);
+    ASSERT_EQ(late.count(), 3u);
+    EXPECT_EQ(late[0].type, 1);
+    EXPECT_EQ(late[0].xRightTop, 9);
+    EXPECT_EQ(late[0].destRight, 4);
+}
+
+TEST(PagePlacement, EqualWidthDestinationCopiesPixels) {
+    GreyImage image;
+    const auto pattern = [](int x, int y) { return static_cast<unsigned char>((x * 37 + y * 11) % 256); };
+    fillImage(image, 30, 10, pattern);
+    const HorizontalBand area = levelBand(0, 29, 0, 9, 0);
+    VerticalBandList bands;
+    bands.append(withDest(uprightBand(5, 14, 0, 9, 2), 12, 21));
+    insertPageFillers(bands, area);
+    rectifyVerticalBands(image, bands, area);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 12; x <= 21; ++x) ASSERT_EQ(image.at(x, y), pattern(x - 7, y)) << x << "," << y;
+    ASSERT_EQ(bands.count(), 3u);
+    EXPECT_EQ(bands[1].xLeftTop, 12);
+    EXPECT_EQ(bands[1].xRightBottom, 21);
+}
+
+TEST(PagePlacement, SlantedStrokeComesOutUprightInImageAndCompanion) {
+    // The page leans one column to the right per row; its stroke sits 3 columns inside it.
+    GreyImage image, master;
+    fillImage(image, 40, 9, [](int x, int y) { return x == 8 + y ? 0 : 255; });
+    master = image;
+    image.companion = &master;
+    const HorizontalBand area = levelBand(0, 39, 0, 8, 0);
+    VerticalBandList bands;
+    bands.append(withDest(slantedBand(5, 14, 8, 0, 8, 2), 10, 19));
+    insertPageFillers(bands, area);
+    rectifyVerticalBands(image, bands, area);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 40; ++x) {
+            ASSERT_EQ(image.at(x, y), x == 13 ? 0 : 255) << x << "," << y;
+            ASSERT_EQ(master.at(x, y), image.at(x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(bands[1].xLeftBottom, 10);
+    EXPECT_EQ(bands[1].xRightBottom, 19);
+}
+
+TEST(PagePlacement, ReadsPastTheBorderAreMirrored) {
+    // Dark scan edge at the right; a page reaching 4 columns past the left border must mirror
+    // its own first columns, not pick up the previous row's dark end.
+    GreyImage image;
+    const auto grey = [](int x) { return static_cast<unsigned char>(100 + 5 * x); };
+    fillImage(image, 24, 6, [&](int x, int) { return x >= 20 ? 0 : grey(x); });
+    const HorizontalBand area = levelBand(0, 23, 0, 5, 0);
+    VerticalBandList bands;
+    bands.append(withDest(uprightBand(-4, 9, 0, 5, 2), 0, 13));
+    bands.append(withDest(uprightBand(10, 23, 0, 5, 1), 14, 23));  // squeezed 14 -> 10
+    rectifyVerticalBands(image, bands, area);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x <= 13; ++x) ASSERT_EQ(image.at(x, y), grey(x < 4 ? 4 - x : x - 4)) << x << "," << y;
+    EXPECT_EQ(image.at(23, 3), 0);
+}
+
+TEST(PagePlacement, DegenerateSpansStayInsideTheArea) {
+    GreyImage image;
+    fillImage(image, 20, 5, [](int x, int) { return static_cast<unsigned char>(x * 10); });
+    // One row high, an empty source span stretched over three columns, and a destination
+    // running past the area and the image.
+    const HorizontalBand area = levelBand(0, 19, 2, 2, 0);
+    VerticalBandList bands;
+    bands.append(withDest(uprightBand(6, 5, 0, 4, 2), 0, 2));
+    bands.append(withDest(uprightBand(10, 14, 0, 4, 2), 15, 40));
+    rectifyVerticalBands(image, bands, area);
+    EXPECT_EQ(image.at(1, 2), 60);  // the single pixel under the empty span
+    EXPECT_EQ(image.at(3, 2), 0);   // columns no band covers
+    EXPECT_EQ(image.at(15, 2), 100);
+    EXPECT_EQ(image.at(1, 1), 10);  // rows outside the area are untouched
+}
+
+TEST(RowPlacement, ExpansionSharesGapsWithoutAnAreaLimit) {
+    HorizontalBandList rows;
+    rows.append(tier(1, 10));
+    rows.append(tier(14, 30));
+    rows.append(tier(51, 60));
+    expandHorizontalBands(rows, 3);
+    EXPECT_EQ(rows[0].yTopLeft, -2);
+    EXPECT_EQ(rows[0].yBottomRight, 11);
+    EXPECT_EQ(rows[1].yTopLeft, 12);
+    EXPECT_EQ(rows[1].yBottomLeft, 33);
+    EXPECT_EQ(rows[2].yTopRight, 48);
+    EXPECT_EQ(rows[2].yBottomLeft, 63);
+}
+
+TEST(RowPlacement, OnePageKeepsItsOwnMeanRows) {
+    VerticalBandList pages;
+    pages.append(uprightBand(0, 9, 0, 99, 2));
+    HorizontalBand slanted = tier(10, 30);
+    slanted.yTopRight = 13;
+    slanted.yBottomRight = 33;
+    pages[0].rows().append(slanted);
+    pages[0].rows().append(tier(50, 70));
+    TraceCapture capture;
+    calcRowsDestY(pages);
+    EXPECT_EQ(pages[0].rows()[0].destTop, 11);
+    EXPECT_EQ(pages[0].rows()[0].destBottom, 31);
+    EXPECT_EQ(pages[0].rows()[1].destTop, 50);
+    EXPECT_EQ(capture.text(), "calcRowsDestY():\n[11,31] [50,70] \n\n");
+}
+
+TEST(RowPlacement, TiersWithinSixPercentShareATrack) {
+    const auto spread = [](int offset) {
+        VerticalBandList pages;
+        pages.append(uprightBand(0, 9, 0, 99, 2));
+        pages.append(uprightBand(20, 29, 0, 99, 2));
+        pages[0].rows().append(tier(10, 30));
+        pages[0].rows().append(tier(50, 90));
+        pages[1].rows().append(tier(10 + offset, 30 + offset));
+        pages[1].rows().append(tier(50 + offset, 90 + offset));
+        pages[1].rows().append(tier(95, 99));  // no partner: a track of its own
+        TraceCapture quiet;
+        calcRowsDestY(pages);
+        return pages;
+    };
+    VerticalBandList close = spread(5);  // 5 % of the page height
+    for (uint32_t p = 0; p < 2; ++p) {
+        EXPECT_EQ(close[p].rows()[0].destTop, 12);
+        EXPECT_EQ(close[p].rows()[0].destBottom, 32);
+        EXPECT_EQ(close[p].rows()[1].destTop, 52);
+        EXPECT_EQ(close[p].rows()[1].destBottom, 92);
+    }
+    EXPECT_EQ(close[1].rows()[2].destTop, 95);
+
+    VerticalBandList apart = spread(7);  // 7 %: every tier keeps its own rows
+    EXPECT_EQ(apart[0].rows()[0].destTop, 10);
+    EXPECT_EQ(apart[1].rows()[0].destTop, 17);
+    EXPECT_EQ(apart[1].rows()[1].destBottom, 97);
+}
+
+TEST(RowPlacement, SlantedTierComesOutLevelAndFillersGoAway) {
+    // The tier drops one row per column; its stroke runs 2 rows below its top edge.
+    GreyImage image, master;
+    fillImage(image, 10, 30, [](int x, int y) { return y == 7 + x ? 0 : 255; });
+    master = image;
+    image.companion = &master;
+    VerticalBand page = uprightBand(0, 9, 0, 29, 2);
+    HorizontalBand t = tier(5, 10);
+    t.yTopRight = 14;
+    t.yBottomRight = 19;
+    t.destTop = 12;
+    t.destBottom = 17;
+    page.rows().append(t);
+    insertRowFillers(page);
+    ASSERT_EQ(page.rows().count(), 3u);
+    EXPECT_EQ(page.rows()[0].type, 3);
+    EXPECT_EQ(page.rows()[2].destTop, 18);
+    EXPECT_EQ(page.rows()[2].destBottom, 29);
+
+    ASSERT_EQ(rectifyHorizontalBands2(image, page.rows(), page), 0);
+    for (int x = 0; x < 10; ++x)
+        for (int y = 0; y < 30; ++y) {
+            ASSERT_EQ(image.at(x, y), y == 14 ? 0 : 255) << x << "," << y;
+            ASSERT_EQ(master.at(x, y), image.at(x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(page.rows()[1].yTopRight, 12);
+    EXPECT_EQ(page.rows()[1].yBottomLeft, 17);
+
+    removeFillerRows(page);
+    ASSERT_EQ(page.rows().count(), 1u);
+    EXPECT_EQ(page.rows()[0].type, 1);
+}
+
+TEST(RowPlacement, NegativeWidthPageChangesNothing) {
+    GreyImage image;
+    fillImage(image, 10, 10, [](int x, int y) { return static_cast<unsigned char>(x + 10 * y); });
+    const GreyImage before = image;
+    VerticalBand page = uprightBand(8, 2, 0, 9, 2);
+    HorizontalBandList rows;
+    HorizontalBand t = tier(2, 5);
+    t.destTop = 0;
+    rows.append(t);
+    TraceCapture capture;
+    EXPECT_EQ(rectifyHorizontalBands2(image, rows, page), 1);
+    EXPECT_EQ(capture.text(),
+              "rectifyHorizontalBands2: Width of the bounding box should not be less than 0.\n");
+    EXPECT_EQ(rows[0].yTopLeft, 2);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(image.pixels[i], before.pixels[i]);
+}
+
+TEST(RowPlacement, RemovingFillersKeepsTheOrder) {
+    VerticalBand page = uprightBand(0, 9, 0, 99, 2);
+    const int types[] = {1, 3, 4, 3, 5, 3};
+    for (int i = 0; i < 6; ++i) page.rows().append(levelBand(0, 9, i * 10, i * 10 + 5, types[i]));
+    removeFillerRows(page);
+    ASSERT_EQ(page.rows().count(), 3u);
+    EXPECT_EQ(page.rows()[0].yTopLeft, 0);
+    EXPECT_EQ(page.rows()[1].yTopLeft, 20);
+    EXPECT_EQ(page.rows()[2].type, 5);
+}

@@ -1,0 +1,20 @@
+// The column stage: each tier of a page cut into its text lines and blocks. One of the two entry
+// points through which the analysis recurses into blocks (the line stage is the other).
+#pragma once
+
+#include "bands/band_records.h"
+#include "core/grey_image.h"
+#include "pipeline/layo_options.h"
+
+// Runs findColumns on every tier (row of type 1) of page, in order, each with its share of the
+// progress (share divided by the number of tiers). Answers the first non-zero result, or 0
+// (also when a stop was requested: the caller checks for that).
+int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand& page, int depth,
+                      float share, const LayoOptions& options);
+
+// Cuts the tier row into columns (row.columns(), left to right): found, subdivided where wider
+// than their neighbours, merged, cleaned and typed 4 (a text line), 5 (a narrow band attached
+// after a line), 2 (a block) or 7 (the only column, a block). Answers -1 when stopped, else 0:
+// the line stage that analyses the columns further is not part of this build.
+int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& row, int depth,
+                float share, const LayoOptions& options);

@@ -1,0 +1,199 @@
+#include "layout/page_finder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "bands/band_geometry.h"
+#include "bands/vertical_bands.h"
+#include "chars/rows.h"
+#include "core/progress.h"
+#include "core/trace.h"
+#include "layout/column_finder.h"
+#include "layout/page_placement.h"
+#include "layout/row_placement.h"
+
+namespace {
+
+void takeRightEdge(VerticalBand& band, const VerticalBand& from) {
+    band.xRightTop = from.xRightTop;
+    band.xRightBottom = from.xRightBottom;
+}
+
+// A seam may swallow a neighbour that lies within 0.3 waveX of it when the two together are at
+// most 3 waveX wide.
+bool closeEnough(const VerticalBand& left, const VerticalBand& right, double waveX) {
+    const int gap = ((right.xLeftBottom - left.xRightBottom) - left.xRightTop + right.xLeftTop) / 2;
+    const int joint = ((right.xRightBottom - left.xLeftBottom) - left.xLeftTop + right.xRightTop) / 2;
+    return gap <= static_cast<int>(0.3 * waveX) && joint <= static_cast<int>(3.0 * waveX);
+}
+
+void dropFillersAndSeams(VerticalBandList& pages) {
+    for (uint32_t i = 0; i < pages.count();) {
+        if (pages[i].type == 1 || pages[i].type == 3) {
+            pages.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+}  // namespace
+
+void fusePages(VerticalBandList& pages, double waveX, int imageWidth) {
+    for (uint32_t i = 1; i < pages.count();) {
+        VerticalBand& p = pages[i - 1];
+        const VerticalBand& seam = pages[i];
+        if (seam.type == 3 && (p.type == 3 || closeEnough(p, seam, waveX))) {
+            takeRightEdge(p, seam);
+            p.type = 3;
+            pages.removeAt(i);
+            i = std::max<uint32_t>(i - 1, 1);
+            continue;
+        }
+        ++i;
+    }
+    for (uint32_t i = 0; i + 1 < pages.count();) {
+        VerticalBand& seam = pages[i];
+        const VerticalBand& q = pages[i + 1];
+        if (seam.type == 3 && (q.type == 3 || closeEnough(seam, q, waveX))) {
+            takeRightEdge(seam, q);
+            pages.removeAt(i + 1);
+            continue;
+        }
+        ++i;
+    }
+    for (uint32_t i = 0; i + 1 < pages.count();) {
+        VerticalBand& left = pages[i];
+        const VerticalBand& right = pages[i + 1];
+        if (left.type == 2 && right.type == 2 && shouldMergePages(left, right, waveX, imageWidth)) {
+            takeRightEdge(left, right);
+            pages.removeAt(i + 1);
+            continue;
+        }
+        ++i;
+    }
+}
+
+void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX) {
+    for (uint32_t i = 0; i < pages.count();) {
+        const VerticalBand& b = pages[i];
+        if (b.type == 3) {
+            seamX = (b.xLeftTop + b.xLeftBottom + b.xRightTop + b.xRightBottom) / 4;
+            pages.removeAt(i);
+        } else if (std::max(b.xRightTop - b.xLeftTop, b.xRightBottom - b.xLeftBottom) + 1 < static_cast<int>(0.524 * waveX)) {
+            pages.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX) {
+    const int jump = static_cast<int>(0.1 * waveX);
+    int rowsFound = 0, jumps = 0, previous = 0;
+    bool havePrevious = false;
+    for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
+        const int x0 = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
+        const int x1 = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom), image.width - 1);
+        for (int x = x0; x <= x1; ++x) {
+            if (image.at(x, y) > 155) continue;
+            if (havePrevious) {
+                ++rowsFound;
+                if (std::abs(x - previous) >= jump) ++jumps;
+            }
+            previous = x;
+            havePrevious = true;
+            break;
+        }
+    }
+    if (jumps > 2) return false;
+    return rowsFound >= (band.yBottom - band.yTop + 1) / 3;
+}
+
+bool shouldMergePages(const VerticalBand& left, const VerticalBand& right, double waveX, int imageWidth) {
+    const int gap = (right.xLeftTop - left.xRightTop - left.xRightBottom + right.xLeftBottom) / 2;
+    const int mid = (right.xLeftTop + left.xRightTop + left.xRightBottom + right.xLeftBottom) / 4;
+    const double rel = static_cast<double>(mid) / imageWidth;
+    if (gap <= static_cast<int>(1.41 * waveX)) return true;
+    if (gap > static_cast<int>(2.25 * waveX)) return false;
+    if (rel < 0.1) return false;
+    if (rel <= 0.4) return true;
+    if (rel < 0.6) return false;
+    return rel <= 0.9;
+}
+
+int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image, int& seamX,
+              const LayoOptions& options, VerticalBandList& pages) {
+    findVerticalBands1(pages, sheet, image, 70, 15, 30);
+    setProgress(0.16f);
+    if (pages.empty()) return 0;
+
+    const VerticalBand& first = pages[0];
+    const VerticalBand& last = pages[pages.count() - 1];
+    const int n = static_cast<int>(pages.count());
+    const int span = ((last.xRightBottom - first.xLeftBottom) - first.xLeftTop + last.xRightTop) / 2 + 1;
+    const double ratio = n / (span / waveX);
+    int widths = 0;
+    for (const VerticalBand& b : pages) widths += bandWidth(b);
+    const int mean = widths / n;
+    if (1.8 * mean < waveY) {
+        waveY = 1.8 * mean;
+        trace("waveLengthY を %lf に修正。\n", waveY);
+    }
+    trace("Pages before fusion:\n");
+    dumpVerticalBands(pages);
+    for (uint32_t i = 0; i < pages.count(); ++i) {
+        if (isSeam(pages[i], image, waveX)) {
+            pages[i].type = 3;
+            trace("page #%d is seam.\n", static_cast<int>(i));
+        } else {
+            pages[i].type = 2;
+        }
+    }
+    fusePages(pages, waveX, image.width);
+    trace("Pages before cleaning:\n");
+    dumpVerticalBands(pages);
+    seamX = -1;
+    dropSeamsAndSlivers(pages, waveX, seamX);
+    trace("Pages found:\n");
+    dumpVerticalBands(pages);
+    const int pagesFound = static_cast<int>(pages.count());
+    // With no page left there is nothing to place: resampling with no band would blacken the
+    // whole sheet.
+    if (pagesFound == 0) return 0;
+
+    expandVerticalBands(pages, sheet, 3);
+    calcPagesDestX(pages, image);
+    insertPageFillers(pages, sheet);
+    rectifyVerticalBands(image, pages, sheet);
+    dropFillersAndSeams(pages);
+    if (!showPreview(image)) return -1;
+    setProgress(0.18f);
+    appendStatusText("段を分割しています……");
+
+    for (VerticalBand& page : pages) {
+        if (page.type != 2) continue;
+        bool horizontalLines = false;
+        findRows(page.rows(), waveX, waveY, page, image, horizontalLines, 0);
+        addProgress(0.04f / static_cast<float>(pagesFound));
+        if (!horizontalLines && ratio <= 0.5) return 2;
+        expandHorizontalBands(page.rows(), 3);
+    }
+    calcRowsDestY(pages);
+    setProgress(0.2f);
+
+    int result = 0;
+    for (VerticalBand& page : pages) {
+        insertRowFillers(page);
+        if (rectifyHorizontalBands2(image, page.rows(), page) != 0) return 3;
+        removeFillerRows(page);
+        if (!showPreview(image)) {
+            result = -1;
+            break;
+        }
+        result = findColumnsInPage(image, waveX, waveY, page, 0, 0.75f / static_cast<float>(pagesFound), options);
+        if (result != 0) break;
+    }
+    if (isStopRequested()) return -1;
+    return result;
+}

@@ -1,0 +1,34 @@
+// The page finder: the pages and the seam of a sheet, the orientation check, and the per-page
+// driver of placement, tiers and columns.
+#pragma once
+
+#include "bands/band_records.h"
+#include "core/grey_image.h"
+#include "pipeline/layo_options.h"
+
+// Cuts the cleaned sheet into pages (left to right, type 2, placed upright at their destination
+// columns, with their tiers in rows() placed at their destination rows and the columns of every
+// tier found), reports the seam of a spread in seamX (-1 when none; the caller sets -1 first)
+// and may lower waveY. image is resampled in place, and its companion with it. Answers 0 when
+// done, -1 when stopped, 2 when the bands are too wide for text lines (the sheet lies on its
+// side), 3 when placing a page's tiers failed, or the column stage's result.
+int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image, int& seamX,
+              const LayoOptions& options, VerticalBandList& pages);
+
+// The fusions of the bands of a sheet typed 2 (page) or 3 (seam): a seam takes in the band on
+// its left, then the one on its right, when that is a seam too or lies within 0.3 waveX with
+// the two together at most 3 waveX wide; then neighbouring pages that shouldMergePages joins.
+void fusePages(VerticalBandList& pages, double waveX, int imageWidth);
+
+// Removes the seams, setting seamX to the mean x of the last one, and the bands narrower than
+// 0.524 waveX at both ends.
+void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX);
+
+// True when the band's leftmost dark pixels (grey value at most 155) form an almost unbroken
+// edge over at least a third of its rows, with at most two jumps of a tenth of waveX.
+bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX);
+
+// True when the gap between two pages is narrow (at most 1.41 waveX), or of medium width (up to
+// 2.25 waveX) and away from the middle and the edges of the sheet: then it is a wide space
+// inside one page, not the boundary between two.
+bool shouldMergePages(const VerticalBand& left, const VerticalBand& right, double waveX, int imageWidth);

@@ -1,0 +1,58 @@
+#include "layout/resampling.h"
+
+#include <algorithm>
+
+
+namespace {
+
+// Column (or row) i of a line length pixels long, mirrored at the ends. Spans that reach more
+// than a whole line past an end are held at the last pixel instead of mirroring again.
+int mirrored(int i, int length) {
+    if (i < 0) i = -i;
+    if (i >= length) i = 2 * length - 2 - i;
+    return std::clamp(i, 0, length - 1);
+}
+
+}  // namespace
+
+void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, float sl, float sr,
+                int dl, int dr, int lo, int hi, float* cells, std::ptrdiff_t cellStep) {
+    if (length <= 0) return;
+    if (sr < sl) std::swap(sl, sr);
+    const int i0 = static_cast<int>(sl);
+    const int i1 = static_cast<int>(sr);
+    const float fdl = static_cast<float>(dl);
+    const float fdr = static_cast<float>(dr);
+    const float span = sr - sl;
+    for (int i = i0; i <= i1; ++i) {
+        const float v = first[static_cast<std::ptrdiff_t>(mirrored(i, length)) * step];
+        // The first column starts at dl and the last ends at dr. An empty span (sl == sr) has a
+        // single column that is both, so the whole destination takes that one pixel and the
+        // interpolation, which would divide by zero, is never needed.
+        float a = fdl;
+        float b = fdr;
+        if (span > 0.0f) {
+            const float fi = static_cast<float>(i);
+            if (i != i0) a = (fdr * (fi - sl) + fdl * (sr - fi)) / span;
+            if (i != i1) b = (fdr * (fi + 1.0f - sl) + fdl * (sr - fi - 1.0f)) / span;
+        }
+        const int ja = static_cast<int>(a);
+        const int jb = static_cast<int>(b);
+        for (int j = std::max(ja, lo); j <= std::min(jb, hi); ++j) {
+            float overlap = 1.0f;
+            if (j == ja && j == jb)
+                overlap = b - a;
+            else if (j == ja)
+                overlap = static_cast<float>(j + 1) - a;
+            else if (j == jb)
+                overlap = b - static_cast<float>(j);
+            cells[static_cast<std::ptrdiff_t>(j - lo) * cellStep] += v * overlap;
+        }
+    }
+}
+
+unsigned char toPixel(float value) {
+    const float rounded = static_cast<float>(static_cast<int>(value + 0.5f));
+    return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
+}
+

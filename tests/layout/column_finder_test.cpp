@@ -1,0 +1,97 @@
+#include "layout/column_finder.h"
+
+#include <gtest/gtest.h>
+
+#include "layout/column_measures.h"
+#include "test_support.h"
+
+namespace {
+
+VerticalBandList widths(std::initializer_list<int> list) {
+    VerticalBandList columns;
+    int x = 0;
+    for (int w : list) {
+        columns.append(uprightBand(x, x + w - 1, 0, 99, 0));
+        x += w + 10;
+    }
+    return columns;
+}
+
+// A tier of vertical text lines: strokes w wide at the given left edges, with short gaps between
+// characters so that each line is a column of ink.
+GreyImage tier(std::initializer_list<std::pair<int, int>> lines, int width, int height) {
+    GreyImage image;
+    fillImage(image, width, height, [&](int x, int y) {
+        for (const auto& [left, w] : lines)
+            if (x >= left && x < left + w && y >= 10 && y < height - 10 && y % 24 < 20) return static_cast<unsigned char>(0);
+        return static_cast<unsigned char>(255);
+    });
+    return image;
+}
+
+int runColumns(GreyImage& image, HorizontalBand& row, std::string& traced) {
+    TraceCapture capture;
+    const int r = findColumns(image, 30, 24, row, 0, 0.1f, LayoOptions());
+    traced = capture.text();
+    return r;
+}
+
+}  // namespace
+
+TEST(ColumnMeasures, TheMedianLineWidthComesFromTheBestGroupNearThePitch) {
+    TraceCapture capture;
+    EXPECT_EQ(medianLineWidth(widths({30, 10, 32, 70, 33}), 50), 33);
+    EXPECT_EQ(capture.text(), "幅によるコラムのグループ分け: (10,) (30,32,33,) (70,) \n");
+    EXPECT_EQ(medianLineWidth(VerticalBandList(), 50), 0);
+}
+
+TEST(ColumnMeasures, LocalMediansLookAtUpToFourNeighbours) {
+    const std::vector<int> lm = localMedianWidths(widths({30, 10, 34, 32, 36}), 33);
+    EXPECT_EQ(lm, (std::vector<int>{34, 34, 32, 34, 32}));
+    EXPECT_EQ(localMedianWidths(widths({44}), 33), std::vector<int>{44});
+    EXPECT_EQ(localMedianWidths(widths({30, 5}), 33), (std::vector<int>{33, 30})) << "too narrow neighbours give M";
+}
+
+TEST(ColumnFinder, EveryLineOfATierIsOneTextColumn) {
+    GreyImage image = tier({{20, 16}, {60, 16}, {100, 16}, {140, 16}, {180, 16}}, 220, 200);
+    HorizontalBand row = levelBand(0, 219, 0, 199, 1);
+    std::string traced;
+    EXPECT_EQ(runColumns(image, row, traced), 0);
+    const VerticalBandList& columns = row.columns();
+    ASSERT_EQ(columns.count(), 5u) << traced;
+    for (const VerticalBand& c : columns) EXPECT_EQ(c.type, 4);
+    EXPECT_NEAR(columns[2].xLeftTop, 100, 1);
+    // One round of subdivision: nothing was wide enough to cut, so the rounds stop at once.
+    size_t rounds = 0;
+    for (size_t at = traced.find(",localMedian="); at != std::string::npos; at = traced.find(",localMedian=", at + 1)) ++rounds;
+    EXPECT_EQ(rounds, 5u);
+    EXPECT_NE(traced.find("Columns after cleaning:\n"), std::string::npos);
+}
+
+TEST(ColumnFinder, ThreeLinesFillingTheirSpanBecomeOneBlock) {
+    // Three lines touching each other, then one apart.
+    GreyImage image = tier({{20, 10}, {31, 10}, {42, 10}, {100, 10}}, 160, 200);
+    HorizontalBand row = levelBand(0, 159, 0, 199, 1);
+    std::string traced;
+    runColumns(image, row, traced);
+    const VerticalBandList& columns = row.columns();
+    ASSERT_GE(columns.count(), 2u) << traced;
+    EXPECT_EQ(columns[0].type, 2) << traced;
+    EXPECT_EQ(columns[columns.count() - 1].type, 4);
+}
+
+TEST(ColumnFinder, ABlankTierHasNoColumnAndALoneBlockIsTypeSeven) {
+    GreyImage blank;
+    fillImage(blank, 100, 100, [](int, int) { return 255; });
+    HorizontalBand row = levelBand(0, 99, 0, 99, 1);
+    std::string traced;
+    EXPECT_EQ(runColumns(blank, row, traced), 0);
+    EXPECT_NE(traced.find("No column found.\n"), std::string::npos);
+
+    GreyImage picture;
+    fillImage(picture, 200, 200, [](int x, int y) { return static_cast<unsigned char>(x >= 40 && x < 150 && y >= 20 && y < 180 ? 60 : 255); });
+    HorizontalBand only = levelBand(0, 199, 0, 199, 1);
+    runColumns(picture, only, traced);
+    ASSERT_EQ(only.columns().count(), 1u) << traced;
+    EXPECT_EQ(only.columns()[0].type, 7);
+}
