@@ -1,0 +1,130 @@
+// The page finder on generated sheets: pages, seams, tiers and columns against the truth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/progress.h"
+#include "pipeline/image_io.h"
+#include "pipeline/layo.h"
+#include "sheet_synth.h"
+#include "test_support.h"
+
+namespace {
+
+// What the page finder left for the output, seen through LAYO's inspection hook.
+struct Seen {
+    int pages = 0;
+    int seamX = -1;
+    int tiers = 0, thinRows = 0;
+    int textColumns = 0;
+    int width = 0, height = 0;
+};
+
+void look(void* context, const char*, const GreyImage& analysed, const VerticalBandList& pages, int seamX) {
+    Seen& s = *static_cast<Seen*>(context);
+    s = Seen();
+    s.width = analysed.width;
+    s.height = analysed.height;
+    s.seamX = seamX;
+    for (const VerticalBand& p : pages) {
+        ++s.pages;
+        if (!p.rowsIfAny()) continue;
+        for (const HorizontalBand& r : *p.rowsIfAny()) {
+            s.tiers += r.type == 1;
+            s.thinRows += r.type == 4;
+            if (!r.columnsIfAny()) continue;
+            for (const VerticalBand& c : *r.columnsIfAny()) s.textColumns += c.type == 4;
+        }
+    }
+}
+
+int sheetCount(int fallback) {
+    const char* n = std::getenv("TOVEL_LAYOUT_SHEETS");
+    return n ? std::max(1, std::atoi(n)) : fallback;
+}
+
+// Renders the sheet, runs LAYO on it and reports what the page finder saw.
+Seen analyse(const SynthOptions& o, SheetTruth& truth, const TempDir& dir, LayoOptions options = LayoOptions()) {
+    GreyImage sheet;
+    std::string error;
+    EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+    const std::string in = dir / "sheet.png", out = dir / "out.png";
+    EXPECT_EQ(saveGreyImage(in.c_str(), sheet), 0);
+    Seen seen;
+    LayoStages stages = defaultLayoStages();
+    stages.inspect = look;
+    stages.inspectContext = &seen;
+    TraceCapture quiet;
+    EXPECT_EQ(runLayo(in.c_str(), out.c_str(), options, stages), 0);
+    return seen;
+}
+
+int truthLines(const SheetTruth& t) {
+    int n = 0;
+    for (const PageTruth& p : t.pages)
+        for (const TierTruth& tier : p.tiers) n += static_cast<int>(tier.lines.size());
+    return n;
+}
+
+}  // namespace
+
+TEST(LayoutOnSheets, PagesSeamsTiersAndColumnsOfNovelPagesAndSpreads) {
+    TempDir dir;
+    const int n = sheetCount(4);
+    int pagesRight = 0, seams = 0, spreads = 0, lines = 0, columns = 0;
+    for (int i = 0; i < n; ++i) {
+        SynthOptions o;
+        o.seed = 3000 + static_cast<uint64_t>(i);
+        ASSERT_TRUE(applyPreset(i % 2 ? "novel-spread" : "novel-page", o));
+        SheetTruth truth;
+        const Seen s = analyse(o, truth, dir);
+        const int expected = static_cast<int>(truth.pages.size());
+        pagesRight += s.pages == expected;
+        if (truth.hasSeam) {
+            ++spreads;
+            const double seamTruth = (truth.seam.p[0].x + truth.seam.p[2].x) / 2;
+            seams += s.seamX >= 0 && std::fabs(s.seamX - seamTruth) <= truth.linePitch;
+        }
+        lines += truthLines(truth);
+        columns += s.textColumns;
+        std::printf("%s seed %llu: pages %d/%d seam %d tiers %d thin rows %d text columns %d/%d\n",
+                    i % 2 ? "spread" : "page  ", static_cast<unsigned long long>(o.seed), s.pages, expected,
+                    s.seamX, s.tiers, s.thinRows, s.textColumns, truthLines(truth));
+        EXPECT_GE(s.pages, 1);
+        EXPECT_GE(s.tiers, 1);
+    }
+    std::printf("pages right on %d of %d sheets; seams found on %d of %d spreads; %d text columns for %d lines\n",
+                pagesRight, n, seams, spreads, columns, lines);
+}
+
+TEST(LayoutOnSheets, ATwoTierPageHasTwoTiersAndAThinPageNumberRow) {
+    TempDir dir;
+    SynthOptions o;
+    o.seed = 41;
+    ASSERT_TRUE(applyPreset("two-tier", o));
+    SheetTruth truth;
+    const Seen s = analyse(o, truth, dir);
+    EXPECT_EQ(s.pages, 1);
+    EXPECT_EQ(s.tiers, 2);
+    EXPECT_GE(s.thinRows, 1);
+    EXPECT_EQ(s.width, truth.width) << "an upright page is not turned";
+}
+
+TEST(LayoutOnSheets, SheetsLyingOnTheirSideComeOutPortrait) {
+    TempDir dir;
+    for (int turn : {90, 270}) {
+        SynthOptions o;
+        o.seed = 5;
+        ASSERT_TRUE(applyPreset("rotated", o));
+        o.turn = turn;
+        SheetTruth truth;
+        const Seen s = analyse(o, truth, dir);
+        EXPECT_GT(truth.width, truth.height) << "the scan lies on its side";
+        EXPECT_LT(s.width, s.height) << "turned " << turn << ": analysed upright or upside down, portrait either way";
+        GreyImage out;
+        ASSERT_EQ(loadGreyImage((dir / "out-tovel.png").c_str(), out), 0);
+        EXPECT_LT(out.width, out.height);
+    }
+}
