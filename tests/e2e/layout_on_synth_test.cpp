@@ -73,7 +73,7 @@ int truthLines(const SheetTruth& t) {
 TEST(LayoutOnSheets, PagesSeamsTiersAndColumnsOfNovelPagesAndSpreads) {
     TempDir dir;
     const int n = sheetCount(4);
-    int pagesRight = 0, seams = 0, spreads = 0, lines = 0, columns = 0;
+    int pagesRight = 0, seams = 0, spreads = 0, strips = 0, stripSeams = 0, lines = 0, columns = 0;
     for (int i = 0; i < n; ++i) {
         SynthOptions o;
         o.seed = 3000 + static_cast<uint64_t>(i);
@@ -85,18 +85,25 @@ TEST(LayoutOnSheets, PagesSeamsTiersAndColumnsOfNovelPagesAndSpreads) {
         if (truth.hasSeam) {
             ++spreads;
             const double seamTruth = (truth.seam.p[0].x + truth.seam.p[2].x) / 2;
-            seams += s.seamX >= 0 && std::fabs(s.seamX - seamTruth) <= truth.linePitch;
+            const bool found = s.seamX >= 0 && std::fabs(s.seamX - seamTruth) <= truth.linePitch;
+            seams += found;
+            if (o.bindingMm > 0) {
+                ++strips;
+                stripSeams += found;
+            }
         }
         lines += truthLines(truth);
         columns += s.textColumns;
-        std::printf("%s seed %llu: pages %d/%d seam %d tiers %d thin rows %d text columns %d/%d\n",
+        std::printf("%s seed %llu: pages %d/%d seam %d (binding %.1f mm) tiers %d thin rows %d text columns %d/%d\n",
                     i % 2 ? "spread" : "page  ", static_cast<unsigned long long>(o.seed), s.pages, expected,
-                    s.seamX, s.tiers, s.thinRows, s.textColumns, truthLines(truth));
-        EXPECT_GE(s.pages, 1);
-        EXPECT_GE(s.tiers, 1);
+                    s.seamX, o.bindingMm, s.tiers, s.thinRows, s.textColumns, truthLines(truth));
     }
-    std::printf("pages right on %d of %d sheets; seams found on %d of %d spreads; %d text columns for %d lines\n",
-                pagesRight, n, seams, spreads, columns, lines);
+    std::printf("pages right on %d of %d sheets; seams found on %d of %d spreads (%d of %d with a binding strip); "
+                "%d text columns for %d lines\n",
+                pagesRight, n, seams, spreads, stripSeams, strips, columns, lines);
+    EXPECT_GE(pagesRight * 10, n * 8);
+    EXPECT_GE(columns * 10, lines * 9);
+    EXPECT_LE(columns * 10, lines * 12) << "ruby should not count as text lines";
 }
 
 TEST(LayoutOnSheets, ATwoTierPageHasTwoTiersAndAThinPageNumberRow) {

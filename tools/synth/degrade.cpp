@@ -37,6 +37,16 @@ std::vector<float> paperAndInk(const SynthOptions& o, const InkCanvas& canvas) {
             shade[static_cast<size_t>(x)] *= static_cast<float>(1.0 - o.gutter * std::exp(-d * d));
         }
     }
+    // The binding itself: a dark strip, its edges softened over a pixel.
+    if (o.spread && o.bindingMm > 0) {
+        const double half = o.bindingMm / 25.4 * o.dpi / 2, seam = w / 2.0;
+        for (int x = 0; x < w; ++x) {
+            const double d = std::fabs(x + 0.5 - seam) - half;
+            const double cover = std::clamp(0.5 - d, 0.0, 1.0);
+            float& v = shade[static_cast<size_t>(x)];
+            v = static_cast<float>(v * (1 - cover) + kBorderGrey * cover);
+        }
+    }
     std::vector<float> grey(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {

@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     auto* specks = app.add_option("--speckles", o.speckles, "specks per square centimetre")->check(CLI::Range(0.0, 100.0));
     auto* blur = app.add_option("--blur", o.blur, "gaussian blur sigma, pixels")->check(CLI::Range(0.0, 10.0));
     auto* gutter = app.add_option("--gutter", o.gutter, "gutter shadow of a spread, 0 to 1")->check(CLI::Range(0.0, 1.0));
+    auto* binding = app.add_option("--binding-mm", o.bindingMm, "dark binding strip along the seam, mm")->check(CLI::Range(0.0, 30.0));
     auto* border = app.add_option("--border", o.borderPx, "dark border around the sheet, pixels")->check(CLI::Range(0, 1000));
     auto* turn = app.add_option("--turn", o.turn, "quarter turns of the scan: 0, 90, 180, 270")->check(CLI::IsMember({0, 90, 180, 270}));
     auto* quality = app.add_option("--jpeg-quality", o.jpegQuality, "JPEG quality")->check(CLI::Range(1, 100));
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
         keep(specks, o.speckles, given.speckles);
         keep(blur, o.blur, given.blur);
         keep(gutter, o.gutter, given.gutter);
+        keep(binding, o.bindingMm, given.bindingMm);
         keep(border, o.borderPx, given.borderPx);
         keep(turn, o.turn, given.turn);
         keep(quality, o.jpegQuality, given.jpegQuality);

@@ -48,6 +48,8 @@ bool applyPreset(const std::string& name, SynthOptions& o) {
         o.lineSpacing = r.uniform(1.6, 1.85);
         scanned();
         o.gutter = r.uniform(0.3, 0.6);
+        // Half of the spreads show the binding as a dark strip, the others only its shadow.
+        if (r.chance(0.5)) o.bindingMm = r.uniform(1.5, 4.0);
         o.borderPx = r.between(0, 40);
     } else if (name == "two-tier") {
         o.paper = "B5";

@@ -35,6 +35,7 @@ struct SynthOptions {
     double speckles = 0.0;       // specks per square centimetre
     double blur = 0.0;           // gaussian sigma, pixels
     double gutter = 0.0;         // darkness of the binding shadow of a spread, 0 to 1
+    double bindingMm = 0.0;      // width of a dark binding strip along the seam of a spread
     int borderPx = 0;            // dark frame around the sheet (the scanner lid)
     int turn = 0;                // 0, 90, 180 or 270: the sheet as scanned, turned clockwise
     int jpegQuality = 90;
