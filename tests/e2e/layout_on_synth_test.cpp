@@ -135,3 +135,33 @@ TEST(LayoutOnSheets, SheetsLyingOnTheirSideComeOutPortrait) {
         EXPECT_LT(out.width, out.height);
     }
 }
+
+TEST(LayoutOnSheets, ADividedSpreadWritesEachWholePageOnItsOwn) {
+    TempDir dir;
+    SynthOptions o;
+    o.seed = 3003;
+    ASSERT_TRUE(applyPreset("novel-spread", o));
+    o.bindingMm = 3;
+    SheetTruth truth;
+    LayoOptions options;
+    options.dividePage = 1;
+    const Seen s = analyse(o, truth, dir, options);
+    ASSERT_EQ(s.pages, 2);
+    ASSERT_GE(s.seamX, 0);
+    // Right page first; each file holds the ink of its page and none touches the cut.
+    for (const char* name : {"out-tovel-1.png", "out-tovel-2.png"}) {
+        GreyImage page;
+        ASSERT_EQ(loadGreyImage((dir / name).c_str(), page), 0) << name;
+        EXPECT_NEAR(page.width, truth.width / 2, truth.linePitch) << name;
+        int ink = 0, atCut = 0;
+        const bool right = std::string(name) == "out-tovel-1.png";
+        for (int y = 0; y < page.height; ++y)
+            for (int x = 0; x < page.width; ++x) {
+                if (page.at(x, y) >= 128) continue;
+                ++ink;
+                if (right ? x < 5 : x >= page.width - 5) ++atCut;
+            }
+        EXPECT_GT(ink, 10000) << name;
+        EXPECT_EQ(atCut, 0) << name << ": the page's text is whole, away from the cut";
+    }
+}
