@@ -82,7 +82,8 @@ std::vector<FoundBand> searchBands(const Frame& f, GreyImage& work, const BandSe
     countInkedPositions(wf, inked);
     std::vector<FoundBand> found;
     int s = 0;
-    bool first = true, accepted = false;
+    bool first = true, accepted = false, rejectedBefore = false;
+    Edges lastRejected;
     for (int round = 0; round < roundLimit(f, c.dxRange); ++round) {
         const int lo = -s >= c.dxRange ? s : -(c.dxRange + ((c.dxStep - (c.dxRange + s) % c.dxStep) % c.dxStep));
         const int hi = s >= c.dxRange ? s : c.dxRange + ((c.dxStep - (c.dxRange - s) % c.dxStep) % c.dxStep);
@@ -124,13 +125,22 @@ std::vector<FoundBand> searchBands(const Frame& f, GreyImage& work, const BandSe
         const int runs = wf.t1 - wf.t0 + 1;
         const Edges e = measureColumnEdges(wf, prev, B.hi, A.hi, lastSteps, m, c.percent,
                                            runs > 0 ? inkRuns * freedom / runs : 0, c.tolFactor, c.cap);
-        if (e.hi.a < e.lo.a && e.hi.b < e.lo.b) {
-            // Ink that a tilted line passes: erased, and the search goes on from the same edge.
-            whitenBetween(wf, work, prev.shifted(1), e.lo);
+        // A round that rejects the same band as the round before erased nothing new; the ink the
+        // best probe crossed is then erased too, so that every round makes progress.
+        const bool inverted = e.hi.a < e.lo.a && e.hi.b < e.lo.b;
+        const bool speck = !inverted && !accepted && bandSize(e.lo, e.hi) <= c.minSize;
+        if (inverted || speck) {
+            // Ink that a tilted line passes, or a speck before the first band: erased, and the
+            // search goes on from the same edge.
+            whitenBetween(wf, work, prev.shifted(1), inverted ? e.lo : e.hi);
+            if (rejectedBefore && e.lo == lastRejected.lo && e.hi == lastRejected.hi) {
+                whitenBetween(wf, work, prev.shifted(1), B.hi);
+            }
+            rejectedBefore = true;
+            lastRejected = e;
             continue;
         }
         whitenBetween(wf, work, prev.shifted(1), e.hi);
-        if (!accepted && bandSize(e.lo, e.hi) <= c.minSize) continue;  // a speck before the first band
         found.push_back(FoundBand{e.lo, e.hi, m});
         trace("*");
         prev = e.hi;

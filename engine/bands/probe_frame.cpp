@@ -358,9 +358,11 @@ bool pullBack(const Frame& f, Line& l, const Line& lower, int refSlant, int tole
 template <class Tilter>
 Line retreat(const Frame& f, Line l, const Line& lower, int refSlant, int tolerance, int percent,
              Tilter tilter) {
+    // A line wholly past the region counts no pixel and is always clear: it stops there, or the
+    // straightening would walk it away for ever.
     auto stepRight = [&]() {
         const Line next = l.shifted(1);
-        if (!isClear(f, next, percent)) return false;
+        if (f.beyond(next) || !isClear(f, next, percent)) return false;
         l = next;
         tilter.moved(1);
         return true;

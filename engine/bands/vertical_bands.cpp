@@ -29,6 +29,8 @@ void findVerticalBands1(VerticalBandList& pages, const HorizontalBand& region, c
     Line prev{region.xLeft - 1, region.xLeft - 1};
     trace("findVerticalBands1(%d,%d,%d,%d): ", region.xLeft, region.yTopLeft, region.xRight, region.yBottomRight);
     bool first = true;
+    bool rejectedBefore = false;
+    Line lastRejected;
     const int rounds = 4 * (region.xRight - region.xLeft + 16);
     for (int round = 0; round < rounds; ++round) {
         // Three untilted probes: straight, and leaning either way by slantMax.
@@ -76,7 +78,13 @@ void findVerticalBands1(VerticalBandList& pages, const HorizontalBand& region, c
         if (retreated.a >= region.xLeft || retreated.b >= region.xLeft) right = retreated;
 
         if (right.a < left.a && right.b < left.b) {
-            probes::whitenBetween(f, work, prev.shifted(1), left.shifted(-1));
+            // Ink that a tilted line passes is erased. When that erases nothing new (the same left
+            // edge comes back), the same probes would return for ever: the line of ink the left
+            // edge stopped at is erased with it, so that every round makes progress.
+            const bool again = rejectedBefore && left == lastRejected;
+            probes::whitenBetween(f, work, prev.shifted(1), again ? left : left.shifted(-1));
+            rejectedBefore = true;
+            lastRejected = left;
             first = false;
             continue;
         }

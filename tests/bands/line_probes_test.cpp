@@ -184,3 +184,21 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
                 ASSERT_EQ(probes::isClear(plain, l, percent), probes::isClear(counted, l, percent)) << a << "," << b;
         }
 }
+
+TEST(LineProbes, PullingBackALineFromPastTheRegionEnds) {
+    // Past the region a line counts no pixel and is always clear: straightening it must stop
+    // there rather than walk it right for ever.
+    GreyImage white;
+    fillImage(white, 100, 60, [](int, int) { return 255; });
+    const HorizontalBand region = wholeRows(white);
+    // It cannot be turned there either, so it is pulled back as it is, over the white, to the
+    // lower bound: the last clear position (0, 30), minus one.
+    int top = 150, bottom = 180;
+    alignToSlant(top, bottom, 0, 0, region, white, 30, 0, 0, 10);
+    EXPECT_EQ(top, -1);
+    EXPECT_EQ(bottom, 29);
+    top = 150, bottom = 180;
+    retreatFromInk(top, bottom, 0, 0, region, white, 30, 0, 0, 10);
+    EXPECT_EQ(top, -1);
+    EXPECT_EQ(bottom, 29);
+}
