@@ -8,23 +8,34 @@
 
 namespace {
 
-// Whitens the upright strip of clip between columns x0 and x1, both included.
-void whitenColumns(GreyImage& image, const HorizontalBand& clip, int x0, int x1) {
+// Whitens the strip of clip between two edges, each given by its x at clip's top and bottom
+// rows, both included.
+void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
+                   int rightTop, int rightBottom) {
+    // An empty strip is skipped: its edges, rounded toward zero, could otherwise meet at 0.
+    if (rightTop < leftTop && rightBottom < leftBottom) return;
     VerticalBand strip;
     strip.yTop = clip.yTopLeft;
     strip.yBottom = clip.yBottomLeft;
-    strip.xLeftTop = strip.xLeftBottom = x0;
-    strip.xRightTop = strip.xRightBottom = x1;
+    strip.xLeftTop = leftTop;
+    strip.xLeftBottom = leftBottom;
+    strip.xRightTop = rightTop;
+    strip.xRightBottom = rightBottom;
     whitenVerticalBand(clip, strip, image, false);
 }
 
-// Whitens the level strip of page between rows y0 and y1, both included.
-void whitenRows(GreyImage& image, const VerticalBand& page, int y0, int y1) {
+// Whitens the strip of page between two edges, each given by its y at the page's left and right
+// columns, both included.
+void whitenRows(GreyImage& image, const VerticalBand& page, int topLeft, int topRight,
+                int bottomLeft, int bottomRight) {
+    if (bottomLeft < topLeft && bottomRight < topRight) return;
     HorizontalBand strip;
     strip.xLeft = page.xLeftTop;
     strip.xRight = page.xRightTop;
-    strip.yTopLeft = strip.yTopRight = y0;
-    strip.yBottomLeft = strip.yBottomRight = y1;
+    strip.yTopLeft = topLeft;
+    strip.yTopRight = topRight;
+    strip.yBottomLeft = bottomLeft;
+    strip.yBottomRight = bottomRight;
     whitenHorizontalBand(page, strip, image, false);
 }
 
@@ -47,18 +58,27 @@ void removeHeaderRows(VerticalBandList& pages) {
     }
 }
 
+// The strips stop one pixel short of each band and follow its slanted edges: a band's edge pixels
+// are its own (its left edge is the first line that met its ink), and a band that is not yet
+// upright would otherwise lose the part of its ink that leans past a straight strip.
 void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const HorizontalBand& clip) {
     const uint32_t n = bands.count();
     if (n == 0) {
-        whitenColumns(image, clip, clip.xLeft, clip.xRight);
+        whitenColumns(image, clip, clip.xLeft, clip.xLeft, clip.xRight, clip.xRight);
         return;
     }
-    if (clip.xLeft <= bands[0].xLeftTop) whitenColumns(image, clip, clip.xLeft, bands[0].xLeftTop);
-    for (uint32_t i = 1; i < n; ++i) {
-        whitenColumns(image, clip, bands[i - 1].xRightTop, bands[i].xLeftTop);
+    const VerticalBand& first = bands[0];
+    const VerticalBand& last = bands[n - 1];
+    if (clip.xLeft <= first.xLeftTop) {
+        whitenColumns(image, clip, clip.xLeft, clip.xLeft, first.xLeftTop - 1, first.xLeftBottom - 1);
     }
-    if (bands[n - 1].xRightTop <= clip.xRight) {
-        whitenColumns(image, clip, bands[n - 1].xRightTop, clip.xRight);
+    for (uint32_t i = 1; i < n; ++i) {
+        const VerticalBand& a = bands[i - 1];
+        const VerticalBand& b = bands[i];
+        whitenColumns(image, clip, a.xRightTop + 1, a.xRightBottom + 1, b.xLeftTop - 1, b.xLeftBottom - 1);
+    }
+    if (last.xRightTop <= clip.xRight) {
+        whitenColumns(image, clip, last.xRightTop + 1, last.xRightBottom + 1, clip.xRight, clip.xRight);
     }
     for (VerticalBand& band : bands) {
         if (band.type == 2) eraseOutsideRows(image, band.rows(), band);
@@ -68,15 +88,21 @@ void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const Horizont
 void eraseOutsideRows(GreyImage& image, HorizontalBandList& rows, const VerticalBand& page) {
     const uint32_t n = rows.count();
     if (n == 0) {
-        whitenRows(image, page, page.yTop, page.yBottom);
+        whitenRows(image, page, page.yTop, page.yTop, page.yBottom, page.yBottom);
         return;
     }
-    if (page.yTop <= rows[0].yTopLeft) whitenRows(image, page, page.yTop, rows[0].yTopLeft);
-    for (uint32_t i = 1; i < n; ++i) {
-        whitenRows(image, page, rows[i - 1].yBottomLeft, rows[i].yTopLeft);
+    const HorizontalBand& first = rows[0];
+    const HorizontalBand& last = rows[n - 1];
+    if (page.yTop <= first.yTopLeft) {
+        whitenRows(image, page, page.yTop, page.yTop, first.yTopLeft - 1, first.yTopRight - 1);
     }
-    if (rows[n - 1].yBottomLeft <= page.yBottom) {
-        whitenRows(image, page, rows[n - 1].yBottomLeft, page.yBottom);
+    for (uint32_t i = 1; i < n; ++i) {
+        const HorizontalBand& a = rows[i - 1];
+        const HorizontalBand& b = rows[i];
+        whitenRows(image, page, a.yBottomLeft + 1, a.yBottomRight + 1, b.yTopLeft - 1, b.yTopRight - 1);
+    }
+    if (last.yBottomLeft <= page.yBottom) {
+        whitenRows(image, page, last.yBottomLeft + 1, last.yBottomRight + 1, page.yBottom, page.yBottom);
     }
     for (HorizontalBand& row : rows) {
         if (row.type == 1) eraseOutsidePages(image, row.columns(), row);

@@ -9,9 +9,10 @@
 // keeping the order of the others.
 void removeHeaderRows(VerticalBandList& pages);
 
-// Whitens image outside the text: the strips of clip left of, between and right of the bands,
-// then, inside every band of type 2, everything outside its rows (eraseOutsideRows). Only image
-// itself is whitened, never its companion.
+// Whitens image outside the text: the strips of clip left of, between and right of the bands
+// (up to one pixel short of each band's slanted edges), then, inside every band of type 2,
+// everything outside its rows (eraseOutsideRows). Only image itself is whitened, never its
+// companion.
 void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const HorizontalBand& clip);
 
 // The horizontal twin of eraseOutsidePages: the strips of page above, between and below the

@@ -1,5 +1,7 @@
 #include "pipeline/output_layout.h"
 
+#include "bands/band_geometry.h"
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -121,8 +123,30 @@ TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x)
             if (image.at(x, y) == 0) ink += std::to_string(x) + "," + std::to_string(y) + " ";
-    // The strips between the bands include the bands' own edges.
-    EXPECT_EQ(ink, "9,3 9,4 9,5 9,6 ");
+    // The column keeps all its ink, its edge pixels included; everything around it is white.
+    std::string expected;
+    for (int y = 2; y <= 7; ++y)
+        for (int x = 8; x <= 10; ++x) expected += std::to_string(x) + "," + std::to_string(y) + " ";
+    EXPECT_EQ(ink, expected);
+
+    // A column that leans keeps the ink that leans past its top x.
+    GreyImage leaning;
+    fillImage(leaning, 40, 60, [](int x, int y) {
+        const int left = edgeAt(y, 0, 10, 59, 15);
+        return static_cast<unsigned char>(x >= left && x <= left + 5 ? 0 : 255);
+    });
+    VerticalBandList leaningPages = pagesOf({page(2, 37, 0, 59)});
+    HorizontalBand wholeTier = band(2, 37, 0, 59, 1);
+    VerticalBand column = uprightBand(10, 15, 0, 59, 4);
+    column.xLeftBottom = 15;
+    column.xRightBottom = 20;
+    wholeTier.columns().append(column);
+    leaningPages[0].rows().append(wholeTier);
+    int before = 0, after = 0;
+    for (uint32_t i = 0; i < leaning.size(); ++i) before += leaning.pixels[i] == 0;
+    eraseOutsidePages(leaning, leaningPages, band(0, 39, 0, 59));
+    for (uint32_t i = 0; i < leaning.size(); ++i) after += leaning.pixels[i] == 0;
+    EXPECT_EQ(after, before);
 }
 
 TEST(EraseOutsideText, HeaderRowsAreDroppedInOrder) {
