@@ -37,6 +37,7 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
     // height, so rows past the buffer are left alone.
     const int yEnd = std::min(yB, yT + h - 1);
     std::vector<float> buffer(static_cast<size_t>(w) * static_cast<size_t>(h), 0.0f);
+    std::vector<float> weight(buffer.size(), 0.0f);
     const unsigned char* pixels = image.pixels.data();
 
     for (const ColumnSpan& s : spans) {
@@ -57,13 +58,16 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
             }
             spreadSpan(pixels + static_cast<size_t>(y) * image.width, image.width, 1, sl, sr,
                        s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
-                       &buffer[static_cast<size_t>(y - yT) * w], 1);
+                       &buffer[static_cast<size_t>(y - yT) * w], &weight[static_cast<size_t>(y - yT) * w],
+                       1);
         }
     }
 
     for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y)
-        for (int x = std::max(area.xLeft, 0); x <= std::min(area.xRight, image.width - 1); ++x)
-            image.at(x, y) = toPixel(buffer[static_cast<size_t>(y - yT) * w + (x - area.xLeft)]);
+        for (int x = std::max(area.xLeft, 0); x <= std::min(area.xRight, image.width - 1); ++x) {
+            const size_t cell = static_cast<size_t>(y - yT) * w + (x - area.xLeft);
+            image.at(x, y) = toPixel(buffer[cell], weight[cell]);
+        }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ int mirrored(int i, int length) {
 }  // namespace
 
 void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, float sl, float sr,
-                int dl, int dr, int lo, int hi, float* cells, std::ptrdiff_t cellStep) {
+                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep) {
     if (length <= 0) return;
     if (sr < sl) std::swap(sl, sr);
     const int i0 = static_cast<int>(sl);
@@ -47,11 +47,13 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
             else if (j == jb)
                 overlap = b - static_cast<float>(j);
             cells[static_cast<std::ptrdiff_t>(j - lo) * cellStep] += v * overlap;
+            weights[static_cast<std::ptrdiff_t>(j - lo) * cellStep] += overlap;
         }
     }
 }
 
-unsigned char toPixel(float value) {
+unsigned char toPixel(float value, float weight) {
+    if (weight > 1.001f) value /= weight;
     const float rounded = static_cast<float>(static_cast<int>(value + 0.5f));
     return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
 }

@@ -35,6 +35,7 @@ void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const Ver
     // columns past the buffer are left alone.
     const int xEnd = std::min(xR, xL + width - 1);
     std::vector<float> buffer(static_cast<size_t>(width) * static_cast<size_t>(h), 0.0f);
+    std::vector<float> weight(buffer.size(), 0.0f);
     const unsigned char* pixels = image.pixels.data();
 
     for (const RowSpan& s : spans) {
@@ -54,13 +55,16 @@ void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const Ver
                       static_cast<float>(s.bottomRight + 1) * right) / cols;
             }
             spreadSpan(pixels + x, image.height, image.width, st, sb, s.destTop, s.destBottom + 1,
-                       page.yTop, page.yBottom, &buffer[static_cast<size_t>(x - xL)], width);
+                       page.yTop, page.yBottom, &buffer[static_cast<size_t>(x - xL)],
+                       &weight[static_cast<size_t>(x - xL)], width);
         }
     }
 
     for (int y = std::max(page.yTop, 0); y <= std::min(page.yBottom, image.height - 1); ++y)
-        for (int x = std::max(xL, 0); x <= std::min(xEnd, image.width - 1); ++x)
-            image.at(x, y) = toPixel(buffer[static_cast<size_t>(y - page.yTop) * width + (x - xL)]);
+        for (int x = std::max(xL, 0); x <= std::min(xEnd, image.width - 1); ++x) {
+            const size_t cell = static_cast<size_t>(y - page.yTop) * width + (x - xL);
+            image.at(x, y) = toPixel(buffer[cell], weight[cell]);
+        }
 }
 
 int centreY(const HorizontalBand& b) {

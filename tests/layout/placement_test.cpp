@@ -282,3 +282,19 @@ TEST(RowPlacement, RemovingFillersKeepsTheOrder) {
     EXPECT_EQ(page.rows()[1].yTopLeft, 20);
     EXPECT_EQ(page.rows()[2].type, 5);
 }
+
+TEST(PagePlacement, OverlappingDestinationsKeepTheirInk) {
+    // Two bands sent onto overlapping columns: where both land, the pixel is the mean of what
+    // they bring rather than a sum that saturates to white.
+    GreyImage image;
+    fillImage(image, 20, 4, [](int x, int) { return static_cast<unsigned char>(x < 10 ? 0 : 200); });
+    const HorizontalBand area = levelBand(0, 19, 0, 3, 0);
+    VerticalBandList bands;
+    bands.append(withDest(uprightBand(0, 9, 0, 3, 2), 0, 11));
+    bands.append(withDest(uprightBand(10, 19, 0, 3, 2), 8, 19));
+    rectifyVerticalBands(image, bands, area);
+    EXPECT_EQ(image.at(2, 1), 0);
+    EXPECT_LT(image.at(9, 1), 160) << "black and 200 meet: their mean, not white";
+    EXPECT_GT(image.at(9, 1), 40);
+    EXPECT_EQ(image.at(17, 1), 200);
+}
