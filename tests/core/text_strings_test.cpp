@@ -22,21 +22,6 @@ TEST(PathText, SuffixGoesBeforeTheExtensionOrAtTheEnd) {
     EXPECT_STREQ(c.c_str(), "/out/表紙-tovel-2.png");
 }
 
-TEST(PathText, AppendingUpperCasingAndComparing) {
-    sjisString s("$");
-    s.append(sjisString("tif"));
-    s.append('$');
-    s.toUpper();
-    EXPECT_STREQ(s.c_str(), "$TIF$");
-    EXPECT_EQ(s.length(), 5u);
-    s.append(s);  // appending a string to itself doubles it
-    EXPECT_STREQ(s.c_str(), "$TIF$$TIF$");
-    EXPECT_TRUE(sjisString("a") + sjisString("b") == sjisString("ab"));
-    EXPECT_STREQ(sjisString(static_cast<const char*>(nullptr)).c_str(), "");
-    EXPECT_STREQ(sjisString("/x/y/z.png").fileName().c_str(), "z.png");
-    EXPECT_STREQ(sjisString("z.png").fileName().c_str(), "z.png");
-}
-
 TEST(PathText, WideTextConvertsInTheLocale) {
     const unicodeString wide(L"/スキャン/頁1.jpg");
     EXPECT_EQ(wide.length(), 12u);
