@@ -4,17 +4,17 @@
 #include <cmath>
 
 #include "bands/band_geometry.h"
+#include "chars/grouping.h"
 #include "core/trace.h"
 
 int medianLineWidth(const VerticalBandList& columns, double waveX) {
-    std::vector<int> widths;
-    for (const VerticalBand& c : columns) widths.push_back(bandWidth(c));
-    std::sort(widths.begin(), widths.end());
     // Groups of similar width: a new group wherever a width exceeds 1.15 times the one before.
+    std::vector<int> all;
+    for (const VerticalBand& c : columns) all.push_back(bandWidth(c));
     std::vector<std::vector<int>> groups;
-    for (size_t i = 0; i < widths.size(); ++i) {
-        if (i == 0 || widths[i] > 1.15 * widths[i - 1]) groups.emplace_back();
-        groups.back().push_back(widths[i]);
+    for (const auto& members : chainGroupByRatio(all.size(), [&all](size_t i) { return all[i]; }, 1.15)) {
+        groups.emplace_back();
+        for (size_t i : members) groups.back().push_back(all[i]);
     }
     trace("幅によるコラムのグループ分け: ");
     for (const auto& g : groups) {

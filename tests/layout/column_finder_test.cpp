@@ -43,6 +43,7 @@ TEST(ColumnMeasures, TheMedianLineWidthComesFromTheBestGroupNearThePitch) {
     EXPECT_EQ(medianLineWidth(widths({30, 10, 32, 70, 33}), 50), 33);
     EXPECT_EQ(capture.text(), "幅によるコラムのグループ分け: (10,) (30,32,33,) (70,) \n");
     EXPECT_EQ(medianLineWidth(VerticalBandList(), 50), 0);
+    EXPECT_EQ(medianLineWidth(widths({20, 20, 23, 20}), 30), 23) << "23 is exactly 1.15 times 20: one group";
 }
 
 TEST(ColumnMeasures, LocalMediansLookAtUpToFourNeighbours) {
