@@ -20,32 +20,33 @@ int bandWidthAt(const VerticalBand& b, int y) {
     return static_cast<int>(v);
 }
 
-namespace {
-
-// True when row y of the band holds, between its edges, a pixel of grey value below 107.
-bool rowHasInk(const GreyImage& image, const VerticalBand& b, int y) {
+bool bandRowSpan(const VerticalBand& band, int y, const GreyImage& image, int& x0, int& x1) {
     if (y < 0 || y >= image.height) return false;
-    const int x0 = std::max(edgeAt(y, b.yTop, b.xLeftTop, b.yBottom, b.xLeftBottom), 0);
-    const int x1 = std::min(edgeAt(y, b.yTop, b.xRightTop, b.yBottom, b.xRightBottom), image.width - 1);
-    for (int x = x0; x <= x1; ++x)
-        if (image.at(x, y) < 107) return true;
-    return false;
+    x0 = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
+    x1 = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom), image.width - 1);
+    return x0 <= x1;
 }
 
-}  // namespace
+void inkExtentY(const VerticalBand& band, const GreyImage& image, int& first, int& last) {
+    first = -1;
+    last = -1;
+    const auto hasInk = [&](int y) {
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) return false;
+        for (int x = x0; x <= x1; ++x)
+            if (image.at(x, y) < 107) return true;
+        return false;
+    };
+    for (int y = band.yTop; y <= band.yBottom && first < 0; ++y)
+        if (hasInk(y)) first = y;
+    if (first < 0) return;
+    for (int y = band.yBottom; y >= first && last < 0; --y)
+        if (hasInk(y)) last = y;
+}
 
 int inkWidth(const GreyImage& image, const VerticalBand& band) {
     int first = -1, last = -1;
-    for (int y = band.yTop; y <= band.yBottom; ++y)
-        if (rowHasInk(image, band, y)) {
-            first = y;
-            break;
-        }
-    for (int y = band.yBottom; y >= band.yTop; --y)
-        if (rowHasInk(image, band, y)) {
-            last = y;
-            break;
-        }
+    inkExtentY(band, image, first, last);
     const int wFirst = bandWidthAt(band, first), wLast = bandWidthAt(band, last);
     return wFirst > wLast ? wFirst : wLast;
 }

@@ -15,6 +15,14 @@ int edgeAt(int y, int yt, int xt, int yb, int xb);
 // widths taken without their +1.
 int bandWidthAt(const VerticalBand& band, int y);
 
+// The columns x0 .. x1 of the band at row y (its edges taken with its own yTop/yBottom as end
+// rows), cut to the image. False when row y is outside the image or the span is empty there.
+bool bandRowSpan(const VerticalBand& band, int y, const GreyImage& image, int& x0, int& x1);
+
+// The first and last row of band holding, between its edges, a pixel of grey value below 107;
+// both -1 when there is none.
+void inkExtentY(const VerticalBand& band, const GreyImage& image, int& first, int& last);
+
 // The larger of bandWidthAt at the first and at the last row of the band holding, between its
 // edges, a pixel of grey value below 107 (the last row's on a tie; rows -1 when there is none).
 int inkWidth(const GreyImage& image, const VerticalBand& band);

@@ -17,16 +17,11 @@ std::vector<int> rowMeans(const VerticalBand& column, const GreyImage& image) {
     std::vector<int> lum;
     for (int y = column.yTop; y <= column.yBottom; ++y) {
         int mean = 255;
-        if (y >= 0 && y < image.height) {
-            const int left = std::max(edgeAt(y, column.yTop, column.xLeftTop, column.yBottom,
-                                             column.xLeftBottom), 0);
-            const int right = std::min(edgeAt(y, column.yTop, column.xRightTop, column.yBottom,
-                                              column.xRightBottom), image.width - 1);
-            if (left <= right) {
-                int sum = 0;
-                for (int x = left; x <= right; ++x) sum += image.at(x, y);
-                mean = sum / (right - left + 1);
-            }
+        int left = 0, right = -1;
+        if (bandRowSpan(column, y, image, left, right)) {
+            int sum = 0;
+            for (int x = left; x <= right; ++x) sum += image.at(x, y);
+            mean = sum / (right - left + 1);
         }
         lum.push_back(mean);
     }

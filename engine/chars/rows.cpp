@@ -176,34 +176,6 @@ bool isPageOneLine(HorizontalBandList& rows, double waveX) {
     return true;
 }
 
-void inkExtentY(const VerticalBand& band, const GreyImage& image, int& first, int& last) {
-    first = -1;
-    last = -1;
-    // Rows and columns outside the image hold no ink.
-    const auto hasInk = [&](int y) {
-        if (y < 0 || y >= image.height) return false;
-        const int xl = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
-        const int xr = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom),
-                                image.width - 1);
-        for (int x = xl; x <= xr; ++x)
-            if (image.at(x, y) < 107) return true;
-        return false;
-    };
-    for (int y = band.yTop; y <= band.yBottom; ++y) {
-        if (hasInk(y)) {
-            first = y;
-            break;
-        }
-    }
-    if (first < 0) return;
-    for (int y = band.yBottom; y >= first; --y) {
-        if (hasInk(y)) {
-            last = y;
-            break;
-        }
-    }
-}
-
 void rowInkCentreX(const HorizontalBand& row, const GreyImage& image, int& left, int& right) {
     left = -1;
     right = -1;

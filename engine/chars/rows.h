@@ -2,6 +2,7 @@
 // horizontal text lines, and telling whether the page is a single line.
 #pragma once
 
+#include "bands/band_geometry.h"  // inkExtentY, which the row finder uses
 #include "bands/band_records.h"
 #include "core/grey_image.h"
 
@@ -15,10 +16,6 @@ void findRows(HorizontalBandList& rows, double waveX, double waveY, const Vertic
 // Fuses rows that a single text line (with its ruby) was cut into; when at most three rows
 // result they replace rows and the answer is true, else rows are left as they were.
 bool isPageOneLine(HorizontalBandList& rows, double waveX);
-
-// The first and last row of band holding, between its edges, a pixel of grey value below 107;
-// both -1 when there is none.
-void inkExtentY(const VerticalBand& band, const GreyImage& image, int& first, int& last);
 
 // The leftmost and rightmost column of row holding, between its edges, a pixel of grey value at
 // most 20; both -1 when there is none.

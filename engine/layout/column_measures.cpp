@@ -156,8 +156,8 @@ void divideStickingColumns(VerticalBandList& out, const VerticalBand& band, cons
 int maxInkRowWidth(const GreyImage& image, const VerticalBand& band) {
     int widest = 0;
     for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
-        const int x0 = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
-        const int x1 = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom), image.width - 1);
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) continue;
         int left = -1, right = -1;
         for (int x = x0; x <= x1; ++x) {
             if (image.at(x, y) >= 118) continue;
@@ -175,8 +175,8 @@ bool isComposite(const GreyImage& image, const VerticalBand& band, double waveY)
     bool haveRef = false;
     int ref = 0, off = 0, tolerance = 0;
     for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
-        const int x0 = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
-        const int x1 = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom), image.width - 1);
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) continue;
         long long s = 0, moments = 0;
         for (int x = x0; x <= x1; ++x) {
             const int d = 255 - image.at(x, y);

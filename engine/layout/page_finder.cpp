@@ -93,8 +93,8 @@ bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX) {
     int rowsFound = 0, jumps = 0, previous = 0;
     bool havePrevious = false;
     for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
-        const int x0 = std::max(edgeAt(y, band.yTop, band.xLeftTop, band.yBottom, band.xLeftBottom), 0);
-        const int x1 = std::min(edgeAt(y, band.yTop, band.xRightTop, band.yBottom, band.xRightBottom), image.width - 1);
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) continue;
         for (int x = x0; x <= x1; ++x) {
             if (image.at(x, y) > 155) continue;
             if (havePrevious) {
