@@ -114,6 +114,8 @@ void HorizontalBandList::removeAt(uint32_t i) {
     setCount(n - 1);
 }
 
+LineInfo& getLineInfo(VerticalBand& band) { return band.line(); }
+
 int bandWidth(const VerticalBand& b) {
     return ((b.xRightTop - b.xLeftTop) + (b.xRightBottom - b.xLeftBottom)) / 2 + 1;
 }

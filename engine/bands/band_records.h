@@ -120,6 +120,9 @@ public:
     void removeAt(uint32_t i);
 };
 
+// The band's line record, created on first use all zero with lineGroup -1.
+LineInfo& getLineInfo(VerticalBand& band);
+
 // Width of a vertical band: the mean of its top and bottom widths, plus one.
 int bandWidth(const VerticalBand& band);
 

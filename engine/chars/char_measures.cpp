@@ -6,6 +6,7 @@
 
 #include "bands/band_geometry.h"
 #include "chars/grouping.h"
+#include "core/line_fit.h"
 #include "core/trace.h"
 
 namespace {
@@ -94,22 +95,6 @@ private:
     bool walkLeft_ = false;
     int rows_ = 0;
 };
-
-// Ordinary least-squares line y = slope * x + intercept through at least two points with
-// distinct x.
-void fitLine(const std::vector<double>& xs, const std::vector<double>& ys, double& slope,
-             double& intercept) {
-    const double n = static_cast<double>(xs.size());
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (size_t i = 0; i < xs.size(); ++i) {
-        sx += xs[i];
-        sy += ys[i];
-        sxx += xs[i] * xs[i];
-        sxy += xs[i] * ys[i];
-    }
-    slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    intercept = (sy - slope * sx) / n;
-}
 
 }  // namespace
 
