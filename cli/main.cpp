@@ -61,9 +61,9 @@ void traceToTerminal(const char* text, void* context) {
 
 // Writes the inspection image of each sheet into the folder held by context.
 void inspectSheet(void* context, const char* inputPath, const GreyImage& analysed,
-                  const VerticalBandList& pages, int seamX) {
+                  const VerticalBandList& pages, int seamX, double waveY) {
     const std::string& folder = *static_cast<const std::string*>(context);
-    if (!writeOverlay(folder, inputPath, analysed, pages, seamX)) {
+    if (!writeOverlay(folder, inputPath, analysed, pages, seamX, waveY)) {
         std::fprintf(stderr, "tovel-cli: cannot write the overlay of %s into %s\n", inputPath, folder.c_str());
     }
 }

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "bands/band_geometry.h"
+#include "chars/char_segmentation.h"
+#include "core/trace.h"
 
 namespace {
 
@@ -14,7 +16,8 @@ struct Colour {
 };
 
 constexpr Colour kPage{40, 80, 255}, kSeam{255, 0, 0}, kTier{0, 170, 0}, kThin{255, 140, 0},
-    kHorizontal{150, 60, 200}, kLine{0, 190, 220}, kAttached{230, 0, 200}, kBlock{230, 200, 0};
+    kHorizontal{150, 60, 200}, kLine{0, 190, 220}, kAttached{230, 0, 200}, kBlock{230, 200, 0},
+    kChar{220, 20, 60}, kSmallLast{140, 70, 0}, kSpace{0, 110, 0};
 
 class Canvas {
 public:
@@ -100,10 +103,36 @@ Colour rowColour(int type) {
     }
 }
 
+// Cuts the text lines of a tier into characters, the height found in one line steering the next
+// as in the line stage, and draws them. The cut works on copies; the analysis is not changed.
+void drawCharacters(Canvas& canvas, const GreyImage& analysed, const VerticalBandList& columns, double waveY,
+                    int thick) {
+    int carried = static_cast<int>(0.5 * waveY);
+    int reversed = 0;
+    for (const VerticalBand& original : columns) {
+        if (original.type != 4) continue;
+        VerticalBand column = original;
+        HorizontalBandList chars;
+        segmentCharacters(analysed, chars, waveY, carried, column, reversed);
+        if (column.type != 4 || chars.empty()) continue;
+        carried = column.line().typicalCharHeight;
+        const bool smallLast = column.line().smallLastChar == 1;
+        for (uint32_t i = 0; i < chars.count(); ++i) {
+            const HorizontalBand& c = chars[i];
+            if (c.type == 3) {
+                for (int x = c.xLeft + 2 * thick; x <= c.xRight - 2 * thick; ++x)
+                    for (int k = 0; k < thick; ++k) canvas.dot(x, c.yTopLeft + k, kSpace);
+                continue;
+            }
+            canvas.outline(c, smallLast && i + 1 == chars.count() ? kSmallLast : kChar, 1);
+        }
+    }
+}
+
 }  // namespace
 
 bool writeOverlay(const std::string& folder, const char* inputPath, const GreyImage& analysed,
-                  const VerticalBandList& pages, int seamX) {
+                  const VerticalBandList& pages, int seamX, double waveY) {
     Canvas canvas(analysed);
     const int thick = std::max(1, std::min(analysed.width, analysed.height) / 600);
     for (const VerticalBand& page : pages) {
@@ -115,6 +144,11 @@ bool writeOverlay(const std::string& folder, const char* inputPath, const GreyIm
             const VerticalBandList* columns = row.columnsIfAny();
             if (!columns) continue;
             for (const VerticalBand& column : *columns) canvas.outline(column, columnColour(column.type), thick);
+            if (row.type == 1) {
+                // The cut traces every decision; the overlay shows its result instead.
+                const ScopedTraceMute mute;
+                drawCharacters(canvas, analysed, *columns, waveY, thick);
+            }
         }
     }
     if (seamX >= 0) {

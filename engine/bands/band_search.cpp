@@ -33,7 +33,7 @@ bool probeAt(const Frame& f, const Line& prev, int dx, int s, const Line& ref, c
     p.dx = dx;
     p.lo = sweepToInk(f, start, r);
     if (!f.within(p.lo)) return false;
-    const Crossing x = sweepThroughInk(f, p.lo, c.percent, false);
+    const Crossing x = sweepThroughInk(f, p.lo, c.percent, false, c.cap);
     p.hi = x.end.shifted(-1);
     p.steps = x.steps;
     return true;
@@ -41,7 +41,7 @@ bool probeAt(const Frame& f, const Line& prev, int dx, int s, const Line& ref, c
 
 // The mean ink position along probe p's crossing: the same crossing again, measured. Only the
 // chosen probes need it.
-int baryOf(const Frame& f, const Probe& p, const BandSearch& c) { return sweepThroughInk(f, p.lo, c.percent).bary; }
+int baryOf(const Frame& f, const Probe& p, const BandSearch& c) { return sweepThroughInk(f, p.lo, c.percent, true, c.cap).bary; }
 
 // The slant-change allowance: trunc(0.5 * t * tolFactor + 0.5) with t the distance travelled
 // from prev at both ends.

@@ -51,7 +51,7 @@ void findHorizontalBands2(HorizontalBandList& bands, const VerticalBand& region,
         const Line start = d < 0 ? Line{p + d, p} : Line{p, p - d};
         top = probes::sweepToInk(f, start, untilted);
         if (!f.within(top)) return false;
-        const probes::Crossing c = probes::sweepThroughInk(f, top, percent);
+        const probes::Crossing c = probes::sweepThroughInk(f, top, percent, true, cap);
         bottom = c.end.shifted(-1);
         steps = c.steps;
         return true;

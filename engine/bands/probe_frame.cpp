@@ -393,11 +393,11 @@ Line sweepToInk(const Frame& f, Line start, const SweepRequest& r) {
     return a.steps > b.steps ? a.line : b.line;
 }
 
-Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure) {
+Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure, int cap) {
     Crossing c;
     if (!measure) {
         Line l = start;
-        while (!f.beyond(l) && !isClear(f, l, percent)) {
+        while (!f.beyond(l) && !isClear(f, l, percent, cap)) {
             l = l.shifted(1);
             ++c.steps;
         }
@@ -409,10 +409,11 @@ Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure) 
     long long total = 0;
     Line l = start;
     while (!f.beyond(l)) {
-        const int s = ink(f, l, weighted, nullptr);
+        int darkest = 0;
+        const int s = ink(f, l, weighted, &darkest);
         total += s;
         c.maxInk = std::max(c.maxInk, s);
-        if (s <= limit) break;
+        if (s <= limit && darkest <= cap) break;
         l = l.shifted(1);
         ++c.steps;
     }

@@ -147,8 +147,9 @@ struct Crossing {
 
 // Pushes the line right through the ink until it is clear again. Without measure only the end
 // and the steps are found (each line's walk stops as soon as its sum passes the limit); bary
-// and maxInk are then left 0.
-Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure = true);
+// and maxInk are then left 0. A cap below 255 keeps the line in the ink while it meets any pixel
+// darker than the cap, as the sweep that found the ink does.
+Crossing sweepThroughInk(const Frame& f, Line start, int percent, bool measure = true, int cap = 255);
 
 // Pulls a line that stands right of the ink back onto it, keeping its slant within tolerance of
 // refSlant, never left of lower. shiftEnds tilts (retreatFromInk) or pivot tilts (alignToSlant).

@@ -270,6 +270,30 @@ void dropSlivers(HorizontalBandList& chars, const GreyImage& image, int H) {
     }
 }
 
+// Removes specks of dust: pieces no larger than a quarter of the column width either way that
+// stand more than a column width from the piece before them and from the one after (or end the
+// column). Punctuation always follows a character closely, so only marks in blank stretches of
+// the line go. Left in, a speck would count as a character with blank cells before it, and a few
+// of them outnumber the characters of a short line when its typical height and pitch are taken.
+void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int colWidth) {
+    const int small = scaled(0.25, colWidth);
+    uint32_t n = 0;
+    while (n < chars.count()) {
+        const HorizontalBand& c = chars[n];
+        int left = -1, right = -1;
+        inkExtentX(c, image, left, right);
+        const bool tiny = bandHeight(c) <= small && right - left + 1 <= small;
+        const bool farBefore = n == 0 || gap(chars[n - 1], c) > colWidth;
+        const bool farAfter = n + 1 == chars.count() || gap(c, chars[n + 1]) > colWidth;
+        if (tiny && farBefore && farAfter) {
+            trace("char%d:isolated speck\n", n);
+            chars.removeAt(n);
+        } else {
+            ++n;
+        }
+    }
+}
+
 // Divides the characters taller than 1.25 H into the fewest pieces shorter than that, as long as
 // each piece stays at least 0.673 H.
 void divideTallCharacters(HorizontalBandList& chars, const VerticalBand& column, const GreyImage& image, int H) {
@@ -419,6 +443,8 @@ int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, do
     for (HorizontalBand& piece : characters) piece.mark = isVerticalBar(piece, image, info.typicalCharHeight) ? 1 : 0;
 
     recutTallPieces(characters, column, image, blackLevel, blackThreshold, refCharHeight, info);
+    dropIsolatedSpecks(characters, image, bandWidth(column));
+    if (characters.empty()) return 0;
 
     int H = computeCharHeight(characters, column, refCharHeight, 3);
     int W = computeCharSpace(characters, image, H, 3);

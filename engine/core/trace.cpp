@@ -17,6 +17,7 @@ void discard(const char*, void*) {}
 std::mutex g_sinkLock;
 TraceSink g_sink = writeToStdout;
 void* g_context = nullptr;
+thread_local int t_muted = 0;
 
 }  // namespace
 
@@ -28,7 +29,11 @@ void setTraceSink(TraceSink sink, void* context) {
 
 void silenceTrace() { setTraceSink(discard, nullptr); }
 
+ScopedTraceMute::ScopedTraceMute() { ++t_muted; }
+ScopedTraceMute::~ScopedTraceMute() { --t_muted; }
+
 void trace(const char* format, ...) {
+    if (t_muted > 0) return;
     char small[512];
     va_list args;
     va_start(args, format);

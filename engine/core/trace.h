@@ -12,3 +12,14 @@ void setTraceSink(TraceSink sink, void* context);
 
 // Drops every trace text until another sink is installed (tovel-cli --quiet).
 void silenceTrace();
+
+// While one lives, trace text from the thread that made it is dropped; other threads trace on.
+// For work done only to look at its result (an inspection image), whose decisions would
+// otherwise be mixed into the sheet's trace.
+class ScopedTraceMute {
+public:
+    ScopedTraceMute();
+    ~ScopedTraceMute();
+    ScopedTraceMute(const ScopedTraceMute&) = delete;
+    ScopedTraceMute& operator=(const ScopedTraceMute&) = delete;
+};

@@ -132,7 +132,7 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
         if (r != kLayoDone) return r;
     }
 
-    if (stages.inspect) stages.inspect(stages.inspectContext, inputPath, w.image, w.pages, w.seamX);
+    if (stages.inspect) stages.inspect(stages.inspectContext, inputPath, w.image, w.pages, w.seamX, w.waveY);
 
     setProgress(0.95f);
     appendStatusText("出力しています……");

@@ -23,10 +23,10 @@ using PageFinder = int (*)(HorizontalBand& sheet, double& waveX, double& waveY, 
                            int& seamX, const LayoOptions& options, VerticalBandList& pages);
 
 // Shown the analysed sheet after page finding: the working image as analysed (cleaned and
-// straightened), the pages with their tiers and columns, and the seam (-1 for none). It must
-// not keep references past the call.
+// straightened), the pages with their tiers and columns, the seam (-1 for none) and the
+// character pitch waveY. It must not keep references past the call.
 using LayoInspector = void (*)(void* context, const char* inputPath, const GreyImage& analysed,
-                               const VerticalBandList& pages, int seamX);
+                               const VerticalBandList& pages, int seamX, double waveY);
 
 // The analysis stages LAYO runs. A stage that is not present (nullptr) is skipped: without a page
 // finder no pages are found and the whole sheet is written.

@@ -166,3 +166,20 @@ TEST(BandFinders, PagesOfASpreadAreFoundLeftToRight) {
     EXPECT_NEAR(pages[1].xLeftTop, 170, 2);
     EXPECT_NEAR(pages[1].xRightBottom, 279, 2);
 }
+
+TEST(BandFinders, ACapKeepsTheCutInAThinDarkStrokeUntilItEnds) {
+    // A stroke two pixels wide on rows 50..60 is too light in sum to block a line at 2000 percent,
+    // but every pixel of it passes the cap: the cut holds it as one band of eleven rows.
+    GreyImage image;
+    fillImage(image, 40, 120, [](int x, int y) {
+        return static_cast<unsigned char>(y >= 50 && y <= 60 && (x == 19 || x == 20) ? 0 : 255);
+    });
+    HorizontalBandList capped, uncapped;
+    TraceCapture quiet;
+    findHorizontalBands2(capped, uprightBand(0, 39, 0, 119, 4), image, 2000, 0.1, 1.0 / 600, 233);
+    ASSERT_EQ(capped.count(), 1u);
+    EXPECT_EQ(capped[0].yTopLeft, 50);
+    EXPECT_EQ(capped[0].yBottomRight, 60);
+    findHorizontalBands2(uncapped, uprightBand(0, 39, 0, 119, 4), image, 2000, 0.1, 1.0 / 600, 255);
+    EXPECT_EQ(uncapped.count(), 0u);
+}

@@ -207,3 +207,17 @@ TEST(CharSegmentation, EvenSplitsShareTheHeightAndKeepTheBottom) {
     EXPECT_EQ(pieces[2].yBottomLeft, 40);
     EXPECT_EQ(pieces[2].yBottomRight, 42);
 }
+
+TEST(CharSegmentation, ASpeckInTheBlankEndOfALineIsNoCharacter) {
+    // A dust speck five cells below the last glyph is dropped; the same speck right below the
+    // last glyph stays, as a hanging mark would.
+    for (auto [below, characters] : {std::pair{5 * 36, 8}, std::pair{2, 9}}) {
+        std::vector<Mark> marks;
+        const int next = glyphs(marks, 10, 8);
+        marks.push_back({18, 21, next + below, next + below + 3});
+        DrawnColumn d(marks);
+        const Result r = segment(d);
+        EXPECT_EQ(r.characters, characters) << "speck " << below << " rows below";
+        EXPECT_EQ(r.spaces, 0) << "speck " << below << " rows below";
+    }
+}

@@ -23,7 +23,7 @@ struct Seen {
     int width = 0, height = 0;
 };
 
-void look(void* context, const char*, const GreyImage& analysed, const VerticalBandList& pages, int seamX) {
+void look(void* context, const char*, const GreyImage& analysed, const VerticalBandList& pages, int seamX, double) {
     Seen& s = *static_cast<Seen*>(context);
     s = Seen();
     s.width = analysed.width;
@@ -179,7 +179,7 @@ struct TopsSeen {
     std::vector<TierTops> tiers;
 };
 
-void lookAtTops(void* context, const char*, const GreyImage& image, const VerticalBandList& pages, int) {
+void lookAtTops(void* context, const char*, const GreyImage& image, const VerticalBandList& pages, int, double) {
     auto& seen = *static_cast<TopsSeen*>(context);
     for (const VerticalBand& p : pages) {
         if (!p.rowsIfAny()) continue;
