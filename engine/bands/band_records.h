@@ -58,6 +58,8 @@ public:
     // The line record, created on first use.
     LineInfo& line();
     bool hasLine() const { return line_ != nullptr; }
+    // The line record, or nullptr when it was never created.
+    const LineInfo* lineIfAny() const { return line_.get(); }
 
 private:
     std::unique_ptr<HorizontalBandList> rows_;

@@ -8,6 +8,7 @@
 #include "core/progress.h"
 #include "core/trace.h"
 #include "layout/column_measures.h"
+#include "lines/line_stage.h"
 
 namespace {
 
@@ -205,8 +206,8 @@ int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand
     return 0;
 }
 
-int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& row, int /*depth*/,
-                float share, const LayoOptions& /*options*/) {
+int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& row, int depth,
+                float share, const LayoOptions& options) {
     VerticalBandList& columns = row.columns();
     findVerticalBands4(columns, row, image, 60, 0.05, kSlopeRatio, 2, 15, 8);
     if (isStopRequested()) return -1;
@@ -249,7 +250,5 @@ int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& ro
     if (columns.count() == 1 && columns[0].type == 2) columns[0].type = 7;
     trace("Columns after cleaning:\n");
     dumpVerticalBands(columns);
-    // The line stage (line groups, characters, placement on the grid) is not part of this build:
-    // the tier ends here with its columns found and typed.
-    return 0;
+    return analyzeLines(image, waveX, waveY, columns, row, depth, 0.6f * share, options);
 }

@@ -14,7 +14,8 @@ int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand
 
 // Cuts the tier row into columns (row.columns(), left to right): found, subdivided where wider
 // than their neighbours, merged, cleaned and typed 4 (a text line), 5 (a narrow band attached
-// after a line), 2 (a block) or 7 (the only column, a block). Answers -1 when stopped, else 0:
-// the line stage that analyses the columns further is not part of this build.
+// after a line), 2 (a block) or 7 (the only column, a block), then handed to the line stage.
+// Answers -1 when stopped, 0 when no column was found, else the line stage's result (1: the
+// sheet seems upside down; 2: a line could not be placed).
 int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& row, int depth,
                 float share, const LayoOptions& options);

@@ -1,0 +1,32 @@
+// Line placement: where the bands of a tier go across it (every text line of a group at the
+// group's mean width, the other bands scaled alike), and how each text line's body is stretched
+// along the line onto its group's character grid.
+#pragma once
+
+#include "bands/band_records.h"
+#include "core/grey_image.h"
+
+// Rebuilds columns with filler bands (type 6, spanning row's yTopLeft .. yBottomLeft) before,
+// between and after the columns, each column widened by margin on both sides. An empty list
+// becomes one filler over the whole row.
+// A caller must know: two columns with no pixel between them (at the top or at the bottom) get
+// no filler between them.
+void insertColumnFillers(int margin, VerticalBandList& columns, const HorizontalBand& row);
+
+// Removes every filler band (type 6), keeping the order of the others.
+void removeColumnFillers(VerticalBandList& columns);
+
+// Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
+// row: a text line with a group takes its group's mean width, every other band its own width
+// times the ratio of the last line's mean to its own width, all scaled to the row's width.
+// A caller must know: without any line of a group every band keeps its own mean edges.
+void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row);
+
+// Stretches the body of one text line (its characters, from above the first to below the last)
+// onto rows gridTop[g] .. gridBottom[g] of its group g, headBlanks cells lower and tailBlanks
+// cells higher, and removes the slant of its top and bottom edges. band is the line (with its
+// LineInfo); the strip resampled runs from column xLeftLimit to xRightLimit.
+// Result: 0, or 1 when the resampling refuses the strip. An empty character list changes
+// nothing.
+int placeLine(const HorizontalBandList& characters, GreyImage& image, const int* gridTop, const int* gridBottom,
+              VerticalBand band, int xLeftLimit, int xRightLimit);

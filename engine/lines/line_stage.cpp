@@ -1,0 +1,214 @@
+#include "lines/line_stage.h"
+
+#include <vector>
+
+#include "chars/char_segmentation.h"
+#include "chars/rows.h"
+#include "core/progress.h"
+#include "core/trace.h"
+#include "layout/column_finder.h"
+#include "layout/page_placement.h"
+#include "layout/row_placement.h"
+#include "lines/line_geometry.h"
+#include "lines/line_groups.h"
+#include "lines/line_placement.h"
+
+namespace {
+
+int centreXOf(const VerticalBand& c) { return (c.xLeftTop + c.xLeftBottom + c.xRightTop + c.xRightBottom) / 4; }
+
+// Groups the text lines by measure (the band width, or the character pitch with byPitch) and
+// records each line's group; traces the groups after label.
+void groupLines(VerticalBandList& columns, const HorizontalBand& row, bool byPitch, double maxRatio,
+                double narrowFactor, const char* label, std::vector<std::vector<int>>& groups) {
+    std::vector<LineEntry> entries;
+    for (uint32_t i = 0; i < columns.count(); ++i) {
+        VerticalBand& c = columns[i];
+        if (c.type != 4) continue;
+        LineEntry e;
+        e.index = static_cast<int>(i);
+        e.centreX = centreXOf(c);
+        if (byPitch) {
+            e.measure = getLineInfo(c).typicalCharSpace;
+            trace("col%d:typicalCharSpace=%d\n", e.index, e.measure);
+        } else {
+            e.measure = bandWidth(c);
+        }
+        entries.push_back(e);
+    }
+    formLineGroups(groups, entries, row, maxRatio, narrowFactor);
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (int i : groups[g]) getLineInfo(columns[static_cast<uint32_t>(i)]).lineGroup = static_cast<int>(g);
+    trace("%s", label);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        trace("(");
+        for (uint32_t i = 0; i < columns.count(); ++i) {
+            const LineInfo* info = columns[i].lineIfAny();
+            if (info && info->lineGroup == static_cast<int>(g)) trace("%d,", static_cast<int>(i));
+        }
+        trace(") ");
+    }
+    trace("\n");
+}
+
+// Divides a block into rows and columns of its own, one level deeper.
+void analyzeBlock(GreyImage& image, double waveX, double waveY, VerticalBand& band, int depth,
+                  const LayoOptions& options) {
+    HorizontalBandList& rows = band.rows();
+    bool horizontalLines = false;
+    findRows(rows, waveX, waveY, band, image, horizontalLines, depth + 1);
+    expandHorizontalBands(rows, 3);
+    for (HorizontalBand& r : rows) {
+        r.destTop = std::max((r.yTopLeft + r.yTopRight) / 2, band.yTop);
+        r.destBottom = std::min((r.yBottomLeft + r.yBottomRight) / 2, band.yBottom);
+    }
+    insertRowFillers(band);
+    rectifyHorizontalBands2(image, rows, band);
+    findColumnsInPage(image, waveX, waveY, band, depth + 1, 0.0f, options);
+}
+
+// Gives every character box the slant of its line at its height, keeping its mid heights.
+void straightenBoxes(VerticalBand& band, HorizontalBandList& boxes) {
+    const LineInfo& info = getLineInfo(band);
+    const int span = band.yBottom - band.yTop;
+    auto slantAt = [&](int ym) {
+        if (span == 0) return info.slopeT;
+        return ((band.yBottom - ym) * info.slopeT + (ym - band.yTop) * info.slopeB) / span;
+    };
+    for (HorizontalBand& b : boxes) {
+        const int w = b.xRight - b.xLeft;
+        int ym = (b.yTopRight + b.yTopLeft) / 2;
+        int h = static_cast<int>(w * slantAt(ym)) / 2;
+        b.yTopLeft = ym - h;
+        b.yTopRight = ym + h;
+        ym = (b.yBottomRight + b.yBottomLeft) / 2;
+        h = static_cast<int>(w * slantAt(ym)) / 2;
+        b.yBottomLeft = ym - h;
+        b.yBottomRight = ym + h;
+    }
+}
+
+}  // namespace
+
+int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList& columns, HorizontalBand& row,
+                 int depth, float share, const LayoOptions& options) {
+    if (!appendStatusText("行を処理しています……")) return -1;
+
+    std::vector<std::vector<int>> groups;
+    groupLines(columns, row, false, 1.29, 0.893, "line group: ", groups);
+
+    insertColumnFillers(0, columns, row);
+    calcColumnsDestX(columns, row);
+    rectifyVerticalBands(image, columns, row);
+    removeColumnFillers(columns);
+    trace("Columns after rectification:\n");
+    dumpVerticalBands(columns);
+
+    if (!showPreview(image)) return -1;
+    const float stepShare = share * 0.3f;
+    addProgress(stepShare);
+
+    for (VerticalBand& band : columns)
+        if (band.type == 2) analyzeBlock(image, waveX, waveY, band, depth, options);
+
+    if (!appendStatusText("文字を分割しています……")) return -1;
+    const uint32_t n = columns.count();
+    std::vector<HorizontalBandList> charLists(n);
+    isArray<int> carriedHeight(static_cast<int>(0.5 * waveY), 4);
+    int reversedCount = 0, suspectColumns = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        VerticalBand& band = columns[i];
+        if (band.type != 4) continue;
+        trace("%d行目の文字を切り出します: ", static_cast<int>(i));
+        const uint32_t g = static_cast<uint32_t>(getLineInfo(band).lineGroup);
+        segmentCharacters(image, charLists[i], waveY, carriedHeight[g], band, reversedCount);
+        if (reversedCount >= 2 && ++suspectColumns >= 2) return 1;
+        trace("\n");
+        if (band.type == 4) carriedHeight[g] = getLineInfo(band).typicalCharHeight;
+    }
+
+    if (!appendStatusText("文字の傾きを計算しています……")) return -1;
+    addProgress(stepShare);
+
+    groupLines(columns, row, true, 1.28, 1.0, "line group 再分割: ", groups);
+
+    std::vector<int> typicalNumChar(groups.size(), 0);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        LineGroupView view;
+        for (uint32_t i = 0; i < n; ++i) {
+            const LineInfo* info = columns[i].lineIfAny();
+            if (columns[i].type != 4 || !info || info->lineGroup != static_cast<int>(g)) continue;
+            view.columns.push_back(&columns[i]);
+            view.charLists.push_back(&charLists[i]);
+        }
+        measureLineGroup(view, typicalNumChar[g], image, waveX);
+    }
+
+    for (uint32_t i = 0; i < n; ++i) {
+        VerticalBand& band = columns[i];
+        if (band.type != 4) {
+            trace("not_line ");
+            continue;
+        }
+        const LineInfo& info = getLineInfo(band);
+        trace("(%d,%d,%d)%s ", info.headBlanks, static_cast<int>(charLists[i].count()) - info.smallLastChar,
+              info.tailBlanks, info.smallLastChar == 1 ? "W" : "");
+    }
+    trace("\n");
+
+    for (uint32_t i = 0; i < n; ++i)
+        if (columns[i].type == 4) straightenBoxes(columns[i], charLists[i]);
+
+    std::vector<int> gridTop(groups.size(), 0), gridBottom(groups.size(), 0);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        long long topSum = 0, bottomSum = 0;
+        int tops = 0, bottoms = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const LineInfo* info = columns[i].lineIfAny();
+            if (columns[i].type != 4 || !info || info->lineGroup != static_cast<int>(g) || charLists[i].empty())
+                continue;
+            const HorizontalBandList& boxes = charLists[i];
+            if (info->headBlanks == 0) {
+                topSum += (boxes[0].yTopRight + boxes[0].yTopLeft) / 2;
+                ++tops;
+            }
+            if (info->tailBlanks == 0) {
+                const HorizontalBand& last = boxes[boxes.count() - 1];
+                bottomSum += (last.yBottomRight + last.yBottomLeft) / 2;
+                ++bottoms;
+            }
+        }
+        gridTop[g] = tops > 0 ? static_cast<int>(topSum / tops) : 0;
+        gridBottom[g] = bottoms > 0 ? static_cast<int>(bottomSum / bottoms) : 0;
+    }
+    if (!appendStatusText("文字の傾きを修正しています……")) return -1;
+    addProgress(stepShare);
+
+    int leftLimit = row.xLeft - 1;
+    for (uint32_t i = 0; i < n; ++i) {
+        VerticalBand& band = columns[i];
+        const bool last = i + 1 == n;
+        if (band.type != 4) {
+            if (!last) leftLimit = (columns[i + 1].xLeftTop + band.xRightTop) / 2;
+            continue;
+        }
+        const uint32_t line = i;
+        const int xLeftLimit = leftLimit + 1;
+        int xRightLimit = row.xRight;
+        if (!last) {
+            const VerticalBand& next = columns[i + 1];
+            if (next.type == 5) {
+                if (i + 2 < n) xRightLimit = (columns[i + 2].xLeftTop + next.xRightTop) / 2;
+                ++i;  // the narrow band moves with its line
+            } else {
+                xRightLimit = (next.xLeftTop + band.xRightTop) / 2;
+            }
+        }
+        if (placeLine(charLists[line], image, gridTop.data(), gridBottom.data(), band, xLeftLimit, xRightLimit) != 0)
+            return 2;
+        leftLimit = xRightLimit;
+        if (!showPreview(image)) break;
+    }
+    addProgress(share * 0.1f);
+    return 0;
+}

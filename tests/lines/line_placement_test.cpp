@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "lines/line_groups.h"
+#include "lines/line_placement.h"
+#include "test_support.h"
+
+namespace {
+
+// A tier from column 0 to 299, rows 0 .. 199.
+HorizontalBand tier() { return levelBand(0, 299, 0, 199, 1); }
+
+// An upright text line at columns left .. right in line group g (or none for -1).
+VerticalBand line(int left, int right, int g = 0) {
+    VerticalBand b = uprightBand(left, right, 0, 199, 4);
+    if (g >= 0) getLineInfo(b).lineGroup = g;
+    return b;
+}
+
+LineEntry entry(int index, int measure, int centreX) { return LineEntry{index, measure, centreX}; }
+
+}  // namespace
+
+TEST(LineGroups, WidthsJoinWhileWithinTheRatioOfTheLatestMember) {
+    std::vector<std::vector<int>> groups;
+    // 40, 50, 60: each within 1.29 of the member before it.
+    formLineGroups(groups, {entry(0, 40, 10), entry(1, 50, 60), entry(2, 60, 120)}, tier(), 1.29, 0.893);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0], (std::vector<int>{0, 1, 2}));
+    // 70 after 50 is 1.4 apart: a new group.
+    formLineGroups(groups, {entry(0, 50, 10), entry(1, 70, 60)}, tier(), 1.29, 0.893);
+    EXPECT_EQ(groups.size(), 2u);
+    // 36 after 50 (1.389) opens a group, except in the rightmost tenth of the tier.
+    formLineGroups(groups, {entry(0, 50, 10), entry(1, 36, 100)}, tier(), 1.29, 0.893);
+    EXPECT_EQ(groups.size(), 2u);
+    formLineGroups(groups, {entry(0, 50, 10), entry(1, 36, 285)}, tier(), 1.29, 0.893);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0], (std::vector<int>{0, 1}));
+    formLineGroups(groups, {}, tier(), 1.29, 0.893);
+    EXPECT_TRUE(groups.empty());
+}
+
+TEST(LineGroups, FindLineGroupTakesTheClosestAndKeepsTheEarlierOnATie) {
+    EXPECT_EQ(findLineGroup({40, 60}, 50, 0.5, 1.29, 0.893), 1);  // 1.25 against 1.2: the closer wins
+    EXPECT_EQ(findLineGroup({60, 40}, 50, 0.5, 1.29, 0.893), 0);  // 1.2 first
+    EXPECT_EQ(findLineGroup({50, 50}, 50, 0.5, 1.29, 0.893), 0);
+    EXPECT_EQ(findLineGroup({100}, 50, 0.5, 1.29, 0.893), -1);
+}
+
+TEST(LinePlacement, ThreeLinesOfOneGroupFillTheRowAtEqualWidths) {
+    VerticalBandList columns;
+    columns.append(line(10, 49));    // 40
+    columns.append(line(100, 149));  // 50
+    columns.append(line(200, 259));  // 60
+    calcColumnsDestX(columns, tier());
+    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(columns[i].destRight - columns[i].destLeft + 1, 100) << i;
+    EXPECT_EQ(columns[0].destLeft, 0);
+    EXPECT_EQ(columns[1].destLeft, columns[0].destRight + 1);
+    EXPECT_EQ(columns[2].destRight, 299);
+}
+
+TEST(LinePlacement, BandsWithoutAGroupScaleWithTheLinesOrKeepTheirPlace) {
+    // A filler 30 wide between two lines 50 wide whose group mean is 50: the filler keeps its
+    // width in proportion and everything fills the row.
+    VerticalBandList columns;
+    columns.append(line(0, 49));
+    VerticalBand gap = uprightBand(50, 79, 0, 199, 6);
+    columns.append(gap);
+    columns.append(line(80, 129));
+    HorizontalBand row = levelBand(0, 129, 0, 199, 1);
+    calcColumnsDestX(columns, row);
+    EXPECT_EQ(columns[0].destLeft, 0);
+    EXPECT_EQ(columns[0].destRight, 49);
+    EXPECT_EQ(columns[1].destRight - columns[1].destLeft + 1, 30);
+    EXPECT_EQ(columns[2].destRight, 129);
+    // Without any line of a group every band stays where it is.
+    VerticalBandList loose;
+    loose.append(line(20, 40, -1));
+    calcColumnsDestX(loose, tier());
+    EXPECT_EQ(loose[0].destLeft, 20);
+    EXPECT_EQ(loose[0].destRight, 40);
+}
+
+TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
+    VerticalBandList empty;
+    insertColumnFillers(0, empty, tier());
+    ASSERT_EQ(empty.count(), 1u);
+    EXPECT_EQ(empty[0].type, 6);
+    EXPECT_EQ(empty[0].xLeftTop, 0);
+    EXPECT_EQ(empty[0].xRightBottom, 299);
+
+    VerticalBandList columns;
+    columns.append(line(10, 49));
+    columns.append(line(50, 99));  // touches the first
+    columns.append(line(150, 199));
+    insertColumnFillers(0, columns, tier());
+    std::vector<int> types;
+    for (const VerticalBand& c : columns) types.push_back(c.type);
+    EXPECT_EQ(types, (std::vector<int>{6, 4, 4, 6, 4, 6}));
+    EXPECT_EQ(columns[3].xLeftTop, 100);
+    EXPECT_EQ(columns[3].xRightTop, 149);
+    removeColumnFillers(columns);
+    ASSERT_EQ(columns.count(), 3u);
+    EXPECT_EQ(columns[2].xLeftTop, 150);
+}
+
+namespace {
+
+// A text line of ten 30-row characters at pitch 36 from row 20, drawn as solid boxes, whose last
+// box is replaced by a small mark (rows markTop .. markTop + 7) when markTop is set; placed on the
+// grid 20 .. 380 and answers the lowest inked row afterwards.
+int placedBottom(int markTop, int smallLastChar) {
+    GreyImage image;
+    HorizontalBandList chars;
+    for (int i = 0; i < 9; ++i) chars.append(levelBand(0, 39, 20 + 36 * i, 49 + 36 * i, 2));
+    const int top = markTop > 0 ? markTop : 20 + 36 * 9;
+    const int bottom = markTop > 0 ? markTop + 7 : top + 29;
+    chars.append(levelBand(0, 39, top, bottom, 2));
+    fillImage(image, 40, 480, [&](int, int y) {
+        for (const HorizontalBand& c : chars)
+            if (y >= c.yTopLeft && y <= c.yBottomLeft) return static_cast<unsigned char>(0);
+        return static_cast<unsigned char>(255);
+    });
+    VerticalBand band = uprightBand(0, 39, 0, 479, 4);
+    LineInfo& info = getLineInfo(band);
+    info.typicalCharHeight = 30;
+    info.typicalCharSpace = 36;
+    info.lineGroup = 0;
+    info.smallLastChar = smallLastChar;
+    const int gridTop[] = {20}, gridBottom[] = {20 + 36 * 10 - 6};
+    EXPECT_EQ(placeLine(chars, image, gridTop, gridBottom, band, 0, 39), 0);
+    int lowest = -1;
+    for (int y = 0; y < image.height; ++y)
+        if (image.at(20, y) < 128) lowest = y;
+    return lowest;
+}
+
+}  // namespace
+
+TEST(LinePlacement, ALineEndingInASmallMarkEndsHigherUnlessItHangs) {
+    const int ordinary = placedBottom(0, 0);
+    // A small mark well below the last character (gap over 0.3 H): the body ends 0.3 H higher.
+    const int spaced = placedBottom(20 + 36 * 9 + 12, 0);
+    // A small mark right below it: 0.6 H higher.
+    const int close = placedBottom(20 + 36 * 9 + 2, 0);
+    EXPECT_NEAR(ordinary - spaced, 9, 2);
+    EXPECT_NEAR(ordinary - close, 18, 2);
+    // A hanging mark (smallLastChar) goes below the grid instead.
+    EXPECT_GT(placedBottom(20 + 36 * 9 + 2, 1), ordinary);
+}
+
+TEST(LinePlacement, AnEmptyLineChangesNothing) {
+    GreyImage image;
+    fillImage(image, 40, 100, [](int x, int y) { return static_cast<unsigned char>((x + y) % 256); });
+    const GreyImage before = image;
+    VerticalBand band = uprightBand(0, 39, 0, 99, 4);
+    getLineInfo(band).lineGroup = 0;
+    const int grid[] = {0};
+    EXPECT_EQ(placeLine(HorizontalBandList(), image, grid, grid, band, 0, 39), 0);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) ASSERT_EQ(image.at(x, y), before.at(x, y)) << x << "," << y;
+}
