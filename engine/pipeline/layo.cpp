@@ -31,6 +31,14 @@ struct SheetWork {
     double cleanWaveY = 0.0;  // both cleanings use these
 };
 
+// The number of pixels darker than mid grey.
+long long countInk(const GreyImage& image) {
+    long long n = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) n += image.at(x, y) < 128;
+    return n;
+}
+
 void coverWholeSheet(HorizontalBand& sheet, const GreyImage& image) {
     sheet.xLeft = 0;
     sheet.xRight = image.width - 1;
@@ -127,7 +135,10 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     setProgress(0.15f);
     appendStatusText("ページを分割しています……");
     coverWholeSheet(w.sheet, w.image);
+    // The sheet as loaded, kept in case the analysis turns out to have misread it.
+    GreyImage loaded;
     if (stages.findPages && w.analysed) {
+        loaded = w.master;
         const int r = findPagesUpright(w, options, stages.findPages);
         if (r != kLayoDone) return r;
     }
@@ -136,14 +147,30 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
 
     setProgress(0.95f);
     appendStatusText("出力しています……");
-    const int width = w.image.width;
-    const int height = w.image.height;
     cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
+    const long long inkBefore = countInk(w.master);
+    if (options.removeHeader) removeHeaderRows(w.pages);
+    if (!w.pages.empty()) {
+        eraseOutsidePages(w.master, w.pages, w.sheet);
+        // Whitening outside the text removes specks, borders and, when asked, headers: never
+        // nearly all the ink. When it would leave less than a fifth, the pages found are not the
+        // text (a frame taken for a seam, a page read on its side), and the sheet is written
+        // cleaned as it was loaded.
+        const long long inkAfter = countInk(w.master);
+        if (!loaded.pixels.empty() && inkAfter * 5 < inkBefore) {
+            trace("the analysis would erase %lld of %lld dark pixels: the sheet is written cleaned, as loaded.\n",
+                  inkBefore - inkAfter, inkBefore);
+            w.master = std::move(loaded);
+            cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
+            w.pages.setCount(0);
+            w.seamX = -1;
+            coverWholeSheet(w.sheet, w.master);
+        }
+    }
+    const int width = w.master.width;
+    const int height = w.master.height;
     bool divide = options.dividePage != 0;
     const bool single = w.seamX == -1 && width < height && !options.dividePage;
-
-    if (options.removeHeader) removeHeaderRows(w.pages);
-    if (!w.pages.empty()) eraseOutsidePages(w.master, w.pages, w.sheet);
 
     const int dx = horizontalShift(w.pages, w.seamX, width, single, divide);
     HorizontalBand r1, r2;

@@ -299,3 +299,22 @@ TEST_F(Pipeline, AFailedSaveIsReportedWithTheFullPath) {
               std::string::npos);
     EXPECT_NE(capture.text().find("処理終了(エラー 6)。\n"), std::string::npos);
 }
+
+TEST_F(Pipeline, PagesThatWouldEraseNearlyAllTheInkAreNotTrusted) {
+    // The finder places the text in a sliver of the sheet (as when a page frame is taken for a
+    // seam): the sheet is written as loaded, cleaned, with its ink where it was.
+    g_script.answers = {0};
+    g_script.find = [](GreyImage&, int&, VerticalBandList& pages) {
+        VerticalBand page = uprightBand(10, 20, 0, 319, 2);
+        HorizontalBand tier = levelBand(10, 20, 20, 300, 1);
+        tier.columns().append(uprightBand(12, 18, 0, 319, 4));
+        page.rows().append(tier);
+        pages.append(page);
+    };
+    TraceCapture capture;
+    EXPECT_EQ(run(sheet("e.png", 200, 320, 5, 5, 195, 315), options, stages), 0);
+    EXPECT_NE(capture.text().find("the analysis would erase"), std::string::npos);
+    GreyImage kept = output("e-tovel.png");
+    EXPECT_GT(ink(kept, 101, 21, 190, 300), 0);
+    EXPECT_GT(ink(kept, 31, 21, 100, 300), 0);
+}
