@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan bench samples clean
+.PHONY: all deps build run gui test test-asan bench samples clean
 
 all: build
 
@@ -21,6 +21,10 @@ run: build
 	@mkdir -p out
 	$(BUILD)/cli/tovel-cli samples out
 	@echo "--- out/:"; ls -l out
+
+# Starts the window; its settings are TOVEL.ini in the current folder.
+gui: build
+	$(BUILD)/app/ui/tovel
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
