@@ -167,7 +167,7 @@ private:
 // Groups consecutive pieces into characters: brackets alone, ellipses of middle dots, runs of
 // vertical-bar pieces, then the merge rules.
 HorizontalBandList groupPieces(const HorizontalBandList& pieces, const GreyImage& image, int H, int W,
-                               int& reversedCount) {
+                               int& reversedCount, int* uprightCount) {
     HorizontalBandList out;
     const GroupMerger merger(pieces, image, H, W);
     const uint32_t n = pieces.count();
@@ -241,6 +241,7 @@ HorizontalBandList groupPieces(const HorizontalBandList& pieces, const GreyImage
         }
         const uint32_t e = j;
         if (e == i + 1 && Ti == ReversedPunctuation) ++reversedCount;
+        if (e == i + 1 && Ti == Punctuation && uprightCount) ++*uprightCount;
         out.append(unionBand(pieces[i], pieces[e - 1]));
         P = i;
         lastIsGroupP = true;
@@ -427,7 +428,7 @@ HorizontalBandList DivideChar(const HorizontalBand& character, int n, const Vert
 }
 
 int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, double waveY,
-                      int refCharHeight, VerticalBand& column, int& reversedCount) {
+                      int refCharHeight, VerticalBand& column, int& reversedCount, int* uprightCount) {
     const ColumnThresholds t = findColumnThresholds(column, image);
     trace("threshold1=%d,threshold2=%d\n", t.threshold1, t.threshold2);
     const int lower = static_cast<int>(t.threshold1 * 0.4f + t.threshold2 * 0.6f);
@@ -451,7 +452,7 @@ int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, do
     info.typicalCharHeight = H;
     info.typicalCharSpace = W;
 
-    characters = groupPieces(characters, image, H, W, reversedCount);
+    characters = groupPieces(characters, image, H, W, reversedCount, uprightCount);
     dropSlivers(characters, image, H);
     if (characters.empty()) return 0;
 

@@ -8,14 +8,16 @@
 // Inputs: the grey page image; characters, emptied and refilled; waveY, the page's character
 // pitch in pixels (only used to reject columns whose pitch is absurd); refCharHeight, the
 // character height the caller expects; column, the text line; reversedCount, incremented for
-// every lone piece whose ink sits in the left part of its cell (a turned comma or stop).
+// every lone piece whose ink sits in the left part of its cell (a turned comma or stop), and
+// uprightCount, when given, for every lone piece whose ink sits in the right part (a comma or
+// stop the right way up).
 // Result: always 0. The list holds characters (type 2) and zero-height blank cells (type 3);
 // the column's LineInfo gets typicalCharHeight, typicalCharSpace and smallLastChar.
 // A caller must know: a column whose pitch reaches 4.95 waveY is not a text line: it comes back
 // with type 7, lineGroup -1 and its undivided characters; a column without ink leaves the list
 // empty and its LineInfo untouched.
 int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, double waveY,
-                      int refCharHeight, VerticalBand& column, int& reversedCount);
+                      int refCharHeight, VerticalBand& column, int& reversedCount, int* uprightCount = nullptr);
 
 // Inputs: a character too tall for one cell, the wanted number of pieces n, its column and the
 // image. Result: n pieces, top to bottom, cut at the cut threshold that yields exactly n.

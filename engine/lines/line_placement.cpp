@@ -1,6 +1,7 @@
 #include "lines/line_placement.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "layout/row_placement.h"
@@ -87,17 +88,22 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
         return static_cast<int>(sums[g] / counts[g]);
     };
 
-    double ratio = 0.0;
-    for (const VerticalBand& c : columns) {
-        if (!hasGroup(c)) continue;
-        ratio = static_cast<double>(mean(c)) / bandWidth(c);
-        break;
-    }
-    if (ratio == 0.0) {
+    // Every band keeps its own place when no line gives a usable scale.
+    auto keepPlaces = [&columns] {
         for (VerticalBand& c : columns) {
             c.destLeft = (c.xLeftBottom + c.xLeftTop) / 2;
             c.destRight = (c.xRightBottom + c.xRightTop) / 2;
         }
+    };
+    double ratio = 0.0;
+    for (const VerticalBand& c : columns) {
+        if (!hasGroup(c)) continue;
+        // A line as narrow as nothing (both edges crossing) gives no ratio.
+        if (bandWidth(c) >= 1) ratio = static_cast<double>(mean(c)) / bandWidth(c);
+        break;
+    }
+    if (ratio == 0.0) {
+        keepPlaces();
         return;
     }
 
@@ -108,13 +114,17 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
         if (hasGroup(c)) {
             const int m = mean(c);
             target = m;
-            if (m / 3 <= bandWidth(c)) ratio = static_cast<double>(m) / bandWidth(c);
+            if (m / 3 <= bandWidth(c) && bandWidth(c) >= 1) ratio = static_cast<double>(m) / bandWidth(c);
         } else {
             const int w = std::max(c.xRightBottom - c.xLeftBottom, c.xRightTop - c.xLeftTop) + 1;
             target = w < 1 ? 0.0 : w * ratio;
         }
         targets.push_back(target);
         total += target;
+    }
+    if (!(total > 0.0) || !std::isfinite(total)) {
+        keepPlaces();
+        return;
     }
     const double scale = (row.xRight - row.xLeft + 1) / total;
     double cum = 0.0;

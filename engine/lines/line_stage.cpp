@@ -115,17 +115,20 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     const uint32_t n = columns.count();
     std::vector<HorizontalBandList> charLists(n);
     isArray<int> carriedHeight(static_cast<int>(0.5 * waveY), 4);
-    int reversedCount = 0, suspectColumns = 0;
+    // Commas and stops standing on the left of their cells mean a sheet upside down. A speck
+    // beside a character looks like one too, so the turned marks must also outnumber the marks
+    // standing the right way, over the whole tier.
+    int reversedCount = 0, uprightCount = 0;
     for (uint32_t i = 0; i < n; ++i) {
         VerticalBand& band = columns[i];
         if (band.type != 4) continue;
         trace("%d行目の文字を切り出します: ", static_cast<int>(i));
         const uint32_t g = static_cast<uint32_t>(getLineInfo(band).lineGroup);
-        segmentCharacters(image, charLists[i], waveY, carriedHeight[g], band, reversedCount);
-        if (reversedCount >= 2 && ++suspectColumns >= 2) return 1;
+        segmentCharacters(image, charLists[i], waveY, carriedHeight[g], band, reversedCount, &uprightCount);
         trace("\n");
         if (band.type == 4) carriedHeight[g] = getLineInfo(band).typicalCharHeight;
     }
+    if (reversedCount >= 2 && reversedCount > uprightCount) return 1;
 
     if (!appendStatusText("文字の傾きを計算しています……")) return -1;
     addProgress(stepShare);

@@ -10,8 +10,9 @@
 // the tier's columns, left to right, typed 4 (text line), 5 (narrow band after a line), 2
 // (block) or 7; row, the tier; depth, 0 for a tier of a page and one more per block level;
 // share, the progress this call may add; the options, passed on.
-// Result: -1 stopped, 0 done, 1 the sheet seems upside down (two text lines have met reversed
-// punctuation), 2 a line could not be placed.
+// Result: -1 stopped, 0 done, 1 the sheet seems upside down (at least two lone commas or stops
+// of the tier stand on the left of their cells, more than stand on the right), 2 a line could
+// not be placed.
 // A caller must know: every text line of a group comes out at the group's mean width and
 // stretched onto the group's character grid; blocks are analysed one level deeper; the columns
 // end at their destination x and keep their LineInfo.

@@ -136,9 +136,9 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     appendStatusText("ページを分割しています……");
     coverWholeSheet(w.sheet, w.image);
     // The sheet as loaded, kept in case the analysis turns out to have misread it.
-    GreyImage loaded;
+    GreyImage asLoaded;
     if (stages.findPages && w.analysed) {
-        loaded = w.master;
+        asLoaded = w.master;
         const int r = findPagesUpright(w, options, stages.findPages);
         if (r != kLayoDone) return r;
     }
@@ -157,10 +157,10 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
         // text (a frame taken for a seam, a page read on its side), and the sheet is written
         // cleaned as it was loaded.
         const long long inkAfter = countInk(w.master);
-        if (!loaded.pixels.empty() && inkAfter * 5 < inkBefore) {
+        if (!asLoaded.pixels.empty() && inkAfter * 5 < inkBefore) {
             trace("the analysis would erase %lld of %lld dark pixels: the sheet is written cleaned, as loaded.\n",
                   inkBefore - inkAfter, inkBefore);
-            w.master = std::move(loaded);
+            w.master = std::move(asLoaded);
             cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
             w.pages.setCount(0);
             w.seamX = -1;

@@ -80,8 +80,8 @@ struct TierRun {
     std::deque<VerticalBand> columns;
     std::deque<HorizontalBandList> chars;
     std::vector<TrueLine> truth;
-    int reversed = 0;
-    int suspectColumns = 0;
+    int reversed = 0;  // lone commas and stops on the left of their cells
+    int upright = 0;   // and on the right
 };
 
 void runTier(const GreyImage& image, const TierTruth& tier, double waveX, double waveY, TierRun& run) {
@@ -97,8 +97,7 @@ void runTier(const GreyImage& image, const TierTruth& tier, double waveX, double
         run.truth.push_back(countCells(*l));
         HorizontalBandList& chars = run.chars.emplace_back();
         VerticalBand& column = run.columns.back();
-        segmentCharacters(image, chars, waveY, carried, column, run.reversed);
-        if (run.reversed >= 2) ++run.suspectColumns;
+        segmentCharacters(image, chars, waveY, carried, column, run.reversed, &run.upright);
         if (column.type == 4) {
             carried = column.line().typicalCharHeight;
             group.columns.push_back(&column);
@@ -200,10 +199,10 @@ TEST(CharsOnSheets, APageUpsideDownShowsReversedPunctuationAndAnUprightOneDoesNo
             o.turn = turn;
             std::deque<TierRun> runs;
             ASSERT_TRUE(runPage(o, runs));
-            const bool turns = runs.front().suspectColumns >= 2;
-            std::printf("seed %llu turned %d: reversed count %d, suspect columns %d\n",
-                        static_cast<unsigned long long>(o.seed), turn, runs.front().reversed,
-                        runs.front().suspectColumns);
+            const TierRun& tier = runs.front();
+            const bool turns = tier.reversed >= 2 && tier.reversed > tier.upright;
+            std::printf("seed %llu turned %d: marks on the left %d, on the right %d\n",
+                        static_cast<unsigned long long>(o.seed), turn, tier.reversed, tier.upright);
             (turn == 0 ? upright : upsideDown) += turns;
         }
     }

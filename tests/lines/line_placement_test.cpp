@@ -161,3 +161,23 @@ TEST(LinePlacement, AnEmptyLineChangesNothing) {
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) ASSERT_EQ(image.at(x, y), before.at(x, y)) << x << "," << y;
 }
+
+TEST(LinePlacement, ALineWithCrossingEdgesStillLeavesEveryBandInsideTheRow) {
+    // A sliver typed as a text line whose edges cross (width 0) forms a group of its own with
+    // mean width 0: the layout must not divide by it.
+    VerticalBandList columns;
+    columns.append(line(10, 49, 0));
+    VerticalBand sliver = line(60, 62, 1);
+    sliver.xRightTop = 59;
+    sliver.xRightBottom = 61;
+    sliver.xLeftBottom = 62;  // width ((61 - 62) + (59 - 60)) / 2 + 1 = 0
+    columns.append(sliver);
+    columns.append(uprightBand(70, 80, 0, 199, 5));
+    columns.append(line(100, 139, 0));
+    calcColumnsDestX(columns, tier());
+    for (const VerticalBand& c : columns) {
+        EXPECT_GE(c.destLeft, 0);
+        EXPECT_LE(c.destRight, 299);
+        EXPECT_LE(c.destLeft, c.destRight + 1);
+    }
+}
