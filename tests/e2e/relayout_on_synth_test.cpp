@@ -372,3 +372,59 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 60);
 }
+
+namespace {
+
+// The sheet as written, shrunk by 8 in both directions (block means), for comparing layouts.
+std::vector<double> thumbnail(const GreyImage& image, int& w, int& h) {
+    w = image.width / 8;
+    h = image.height / 8;
+    std::vector<double> t(static_cast<size_t>(w) * h, 0.0);
+    for (int y = 0; y < h * 8; ++y)
+        for (int x = 0; x < w * 8; ++x) t[static_cast<size_t>(y / 8) * w + x / 8] += image.at(x, y) / 64.0;
+    return t;
+}
+
+// Mean absolute difference of two thumbnails of one size, the second read upside down when
+// flipped is set.
+double difference(const std::vector<double>& a, const std::vector<double>& b, bool flipped) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += std::fabs(a[i] - b[flipped ? b.size() - 1 - i : i]);
+    return sum / static_cast<double>(a.size());
+}
+
+}  // namespace
+
+TEST(RelayoutOnSheets, SheetsScannedTurnedComeOutUpright) {
+    TempDir dir;
+    auto runTurned = [&](int turn, GreyImage& written) {
+        SynthOptions o;
+        o.seed = 9100;
+        EXPECT_TRUE(applyPreset("novel-page", o));
+        o.turn = turn;
+        GreyImage sheet;
+        SheetTruth truth;
+        std::string error;
+        EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+        const std::string in = dir / "turned.png", out = dir / "turned-out.png";
+        EXPECT_EQ(saveGreyImage(in.c_str(), sheet), 0);
+        TraceCapture quiet;
+        EXPECT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0) << "turned " << turn;
+        EXPECT_EQ(loadGreyImage((dir / "turned-out-tovel.png").c_str(), written), 0);
+    };
+    GreyImage upright;
+    runTurned(0, upright);
+    int w = 0, h = 0;
+    const std::vector<double> reference = thumbnail(upright, w, h);
+    for (int turn : {90, 180, 270}) {
+        GreyImage written;
+        runTurned(turn, written);
+        ASSERT_EQ(written.width, upright.width) << "turned " << turn;
+        ASSERT_EQ(written.height, upright.height) << "turned " << turn;
+        int tw = 0, th = 0;
+        const std::vector<double> t = thumbnail(written, tw, th);
+        const double same = difference(reference, t, false), flipped = difference(reference, t, true);
+        EXPECT_LT(same, flipped) << "turned " << turn << " comes out upside down";
+        std::printf("turned %d: differs from the upright sheet by %.1f, from it upside down by %.1f\n", turn, same, flipped);
+    }
+}
