@@ -122,6 +122,15 @@ bool shouldMergePages(const VerticalBand& left, const VerticalBand& right, doubl
     return rel <= 0.9;
 }
 
+int seamFromGap(const VerticalBandList& pages, int imageWidth, int imageHeight) {
+    if (pages.count() != 2 || imageWidth <= imageHeight) return -1;
+    const VerticalBand& right = pages[1];
+    const VerticalBand& left = pages[0];
+    const int middle = (left.xRightTop + left.xRightBottom + right.xLeftTop + right.xLeftBottom) / 4;
+    if (std::abs(2 * middle - imageWidth) > imageWidth / 5) return -1;
+    return middle;
+}
+
 int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image, int& seamX,
               const LayoOptions& options, VerticalBandList& pages) {
     findVerticalBands1(pages, sheet, image, 70, 15, 30);
@@ -155,6 +164,10 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
     dumpVerticalBands(pages);
     seamX = -1;
     dropSeamsAndSlivers(pages, waveX, seamX);
+    if (seamX == -1) {
+        seamX = seamFromGap(pages, image.width, image.height);
+        if (seamX != -1) trace("seam taken in the gap between the two pages: x=%d\n", seamX);
+    }
     trace("Pages found:\n");
     dumpVerticalBands(pages);
     const int pagesFound = static_cast<int>(pages.count());

@@ -24,6 +24,11 @@ void fusePages(VerticalBandList& pages, double waveX, int imageWidth);
 // 0.524 waveX at both ends.
 void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX);
 
+// The seam of a spread whose binding shows no dark edge (only a shadow, which cleaning removes):
+// on a landscape sheet where exactly two pages are left, the middle of the gap between them when
+// that lies within the middle fifth of the sheet. Answers -1 otherwise.
+int seamFromGap(const VerticalBandList& pages, int imageWidth, int imageHeight);
+
 // True when the band's leftmost dark pixels (grey value at most 155) form an almost unbroken
 // edge over at least a third of its rows, with at most two jumps of a tenth of waveX.
 bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX);

@@ -71,3 +71,19 @@ TEST(PageDecisions, ASeamIsAStraightDarkEdge) {
     EXPECT_FALSE(isSeam(uprightBand(110, 190, 0, 299, 0), image, 50)) << "scattered ink jumps about";
     EXPECT_FALSE(isSeam(uprightBand(0, 30, 0, 299, 0), image, 50)) << "no ink at all";
 }
+
+TEST(PageDecisions, TwoPagesOfALandscapeSheetMeetAtTheMiddleOfTheirGap) {
+    VerticalBandList pages;
+    pages.append(uprightBand(100, 900, 0, 1399, 2));
+    pages.append(uprightBand(1100, 1900, 0, 1399, 2));
+    EXPECT_EQ(seamFromGap(pages, 2000, 1400), 1000);
+    // Not on a portrait sheet, not with a gap far from the middle, not with three pages.
+    EXPECT_EQ(seamFromGap(pages, 2000, 2400), -1);
+    pages[1].xLeftTop = pages[1].xLeftBottom = 1500;
+    EXPECT_EQ(seamFromGap(pages, 2000, 1400), 1200);
+    pages[0].xRightTop = pages[0].xRightBottom = 1300;
+    pages[1].xLeftTop = pages[1].xLeftBottom = 1600;
+    EXPECT_EQ(seamFromGap(pages, 2000, 1400), -1);
+    pages.append(uprightBand(1950, 1990, 0, 1399, 2));
+    EXPECT_EQ(seamFromGap(pages, 2000, 1400), -1);
+}
