@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/trace.h"
 #include "layout/row_placement.h"
 
 namespace {
@@ -200,6 +201,15 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     }
     body.destTop = destTop;
     body.destBottom = destBottom;
+
+    // Blank counts that disagree with the text (a line of a few dashes taken for a longer one)
+    // would stretch or squash its characters out of shape; such a line stays as it is.
+    const double sourceLength = ((body.yBottomLeft - body.yTopLeft) + (body.yBottomRight - body.yTopRight)) / 2.0 + 1;
+    const double stretch = (destBottom - destTop + 1) / sourceLength;
+    if (sourceLength < 1 || stretch > 1.25 || stretch < 0.8) {
+        trace("line left in place: its text would be stretched %.2f times.\n", sourceLength < 1 ? 0.0 : stretch);
+        return 0;
+    }
 
     HorizontalBandList rows;
     if (band.yTop < destTop) {

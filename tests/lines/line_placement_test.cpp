@@ -181,3 +181,26 @@ TEST(LinePlacement, ALineWithCrossingEdgesStillLeavesEveryBandInsideTheRow) {
         EXPECT_LE(c.destLeft, c.destRight + 1);
     }
 }
+
+TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
+    // Three characters whose blank counts say they fill a grid four times their length.
+    GreyImage image;
+    HorizontalBandList chars;
+    for (int i = 0; i < 3; ++i) chars.append(levelBand(0, 39, 20 + 36 * i, 49 + 36 * i, 2));
+    fillImage(image, 40, 480, [&](int, int y) {
+        for (const HorizontalBand& c : chars)
+            if (y >= c.yTopLeft && y <= c.yBottomLeft) return static_cast<unsigned char>(0);
+        return static_cast<unsigned char>(255);
+    });
+    const GreyImage before = image;
+    VerticalBand band = uprightBand(0, 39, 0, 479, 4);
+    LineInfo& info = getLineInfo(band);
+    info.typicalCharHeight = 30;
+    info.typicalCharSpace = 36;
+    info.lineGroup = 0;
+    const int gridTop[] = {20}, gridBottom[] = {20 + 36 * 12};
+    TraceCapture capture;
+    EXPECT_EQ(placeLine(chars, image, gridTop, gridBottom, band, 0, 39), 0);
+    EXPECT_NE(capture.text().find("line left in place"), std::string::npos);
+    for (int y = 0; y < image.height; ++y) ASSERT_EQ(image.at(20, y), before.at(20, y)) << y;
+}
