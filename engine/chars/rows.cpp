@@ -88,6 +88,37 @@ HorizontalBandList classify(const HorizontalBandList& rows, double waveY, int im
     return kept;
 }
 
+// A row whose bottom edge crosses its top edge at one end (a steep probe through a running
+// header that covers only part of the width) leaves that ink to the row below, and the two would
+// fuse into one tier. Its bottom edge is set past its ink at its top edge's slant; the row below,
+// when it starts above that, starts after it and its top edge is swept down onto its own ink.
+void repairCrossedRows(HorizontalBandList& rows, const VerticalBand& band, const GreyImage& image) {
+    std::vector<uint32_t> crossed;
+    for (uint32_t i = 0; i < rows.count(); ++i)
+        if (rows[i].yBottomLeft < rows[i].yTopLeft || rows[i].yBottomRight < rows[i].yTopRight) crossed.push_back(i);
+    for (uint32_t i : crossed) {
+        HorizontalBand& r = rows[i];
+        int left = r.yTopLeft, right = r.yTopRight, maxInk = 0, bary = 0, steps = 0;
+        sweepThroughInk(band, left, right, image, maxInk, bary, steps, 50);
+        r.yBottomLeft = left - 1;
+        r.yBottomRight = right - 1;
+        trace("row %d crossed its own edges: bottom set to (%d,%d)\n", static_cast<int>(i), r.yBottomLeft,
+              r.yBottomRight);
+        if (i + 1 == rows.count()) continue;
+        HorizontalBand& next = rows[i + 1];
+        if (next.yTopLeft > r.yBottomLeft && next.yTopRight > r.yBottomRight) continue;
+        next.yTopLeft = std::max(next.yTopLeft, r.yBottomLeft + 1);
+        next.yTopRight = std::max(next.yTopRight, r.yBottomRight + 1);
+        VerticalBand region;
+        region.yTop = 0;
+        region.yBottom = image.height - 1;
+        region.xLeftTop = region.xLeftBottom = next.xLeft;
+        region.xRightTop = region.xRightBottom = next.xRight;
+        sweepToInk(region, next.yTopLeft, next.yTopRight, 0, 0, image, barycenterX(next, image), 100, 50, 0, 1,
+                   true, 255);
+    }
+}
+
 }  // namespace
 
 void findRows(HorizontalBandList& rows, double waveX, double waveY, const VerticalBand& band,
@@ -95,6 +126,7 @@ void findRows(HorizontalBandList& rows, double waveX, double waveY, const Vertic
     horizontalLines = false;
     const double k = depth != 0 ? 0.07 : 0.2;
     findHorizontalBands4(rows, band, image, 50, 7.0 / 136, 0.06 / 136, static_cast<int>(waveY * k), 2);
+    repairCrossedRows(rows, band, image);
     trace("Rows before cleaning:\n");
     dumpHorizontalBands(rows);
 

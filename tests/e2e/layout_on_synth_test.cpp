@@ -239,3 +239,54 @@ TEST(LayoutOnSheets, TurnedPagesComeOutWithLevelTiers) {
         }
     }
 }
+
+namespace {
+
+// The number of dark pixels of the image inside the quad's bounds widened by margin.
+int inkIn(const GreyImage& image, const Quad& q, int margin) {
+    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+    for (const Point& p : q.p) {
+        x0 = std::min(x0, p.x);
+        y0 = std::min(y0, p.y);
+        x1 = std::max(x1, p.x);
+        y1 = std::max(y1, p.y);
+    }
+    int ink = 0;
+    for (int y = std::max(static_cast<int>(y0) - margin, 0); y <= std::min(static_cast<int>(y1) + margin, image.height - 1); ++y)
+        for (int x = std::max(static_cast<int>(x0) - margin, 0); x <= std::min(static_cast<int>(x1) + margin, image.width - 1); ++x)
+            ink += image.at(x, y) < 128;
+    return ink;
+}
+
+}  // namespace
+
+TEST(LayoutOnSheets, RemovedHeadersAndPageNumbersLeaveTheirPlaceWhite) {
+    // Running headers cover only part of the width; a page number even less.
+    TempDir dir;
+    int rows = 0, white = 0;
+    for (int i = 0; i < 12; ++i) {
+        SynthOptions o;
+        o.seed = 41 + static_cast<uint64_t>(i);
+        ASSERT_TRUE(applyPreset(i % 2 ? "novel-page" : "two-tier", o));
+        SheetTruth truth;
+        LayoOptions options;
+        options.removeHeader = 1;
+        analyse(o, truth, dir, options);
+        GreyImage out;
+        ASSERT_EQ(loadGreyImage((dir / "out-tovel.png").c_str(), out), 0);
+        for (const PageTruth& p : truth.pages) {
+            for (auto [has, quad] : {std::pair{p.hasHeader, p.header}, std::pair{p.hasFooter, p.footer}}) {
+                if (!has) continue;
+                ++rows;
+                // A speck of dust may stay; a character holds far more ink.
+                const int ink = inkIn(out, quad, 4);
+                white += ink <= 20;
+                if (ink > 20) std::printf("seed %llu: %d dark pixels left at a header or page number\n", static_cast<unsigned long long>(o.seed), ink);
+            }
+        }
+    }
+    std::printf("%d of %d headers and page numbers white\n", white, rows);
+    // A header whose row comes close to the first tier (within half a character pitch at either
+    // end of its slanted edges) is fused into the tier and stays.
+    EXPECT_GE(white * 10, rows * 9);
+}
