@@ -29,8 +29,8 @@ void slantGrid(const VerticalBand& region, double rangeRatio, int& dxRange, int&
 void findHorizontalBands2(HorizontalBandList& bands, const VerticalBand& region, const GreyImage& image,
                           int percent, double rangeRatio, double slopeRatio, int cap) {
     bands.setCount(0);
-    GreyImage work(image);
-    const probes::Frame f = probes::rowFrame(region, work);
+    GreyImage work;
+    const probes::Frame f = probes::rowWorkFrame(region, image, work);
     int dxRange = 0, dxStep = 1;
     slantGrid(region, rangeRatio, dxRange, dxStep);
     const double tolFactor = bandWidth(region) * slopeRatio;
@@ -96,8 +96,8 @@ void subdivideHorizontalBand(HorizontalBandList& parts, const HorizontalBand& ba
                              const VerticalBand& region, const GreyImage& image, int threshold,
                              int cap, double rangeRatio, double slopeRatio) {
     parts.setCount(0);
-    GreyImage work(image);
-    const probes::Frame f = probes::rowFrame(region, work);
+    GreyImage work;
+    const probes::Frame f = probes::rowWorkFrame(region, image, work);
     probes::BandSearch c;
     c.percent = threshold;
     c.cap = cap;
@@ -121,8 +121,8 @@ void findHorizontalBands4(HorizontalBandList& bands, const VerticalBand& region,
                           int percent, double rangeRatio, double slopeRatio, int minHeight,
                           int stepDivisor) {
     bands.setCount(0);
-    GreyImage work(image);
-    const probes::Frame f = probes::rowFrame(region, work);
+    GreyImage work;
+    const probes::Frame f = probes::rowWorkFrame(region, image, work);
     probes::BandSearch c;
     c.percent = percent;
     c.dxRange = probes::ceilInt((region.xRightTop - region.xLeftTop) * rangeRatio);

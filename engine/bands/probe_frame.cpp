@@ -51,6 +51,22 @@ Frame rowFrame(const VerticalBand& region, const GreyImage& image) {
     return f;
 }
 
+Frame rowWorkFrame(const VerticalBand& region, const GreyImage& image, GreyImage& work) {
+    Frame f = rowFrame(region, image);
+    const int from = std::max(region.xLeftTop, 0), to = std::min(region.xRightTop, image.width - 1);
+    const int columns = std::max(to - from + 1, 1);
+    work.reset(columns, std::max(image.height, 1), 255);
+    if (to >= from) {
+        const int top = std::max(region.yTop, 0), bottom = std::min(region.yBottom, image.height - 1);
+        for (int y = top; y <= bottom; ++y)
+            std::copy(&image.at(from, y), &image.at(from, y) + (to - from + 1), &work.at(0, y));
+    }
+    f.image = &work;
+    f.columnsCropped = true;
+    f.rowOffset = from;
+    return f;
+}
+
 namespace {
 
 // A line's pixels, row by row (column by column): the position advances with integer steps
@@ -498,6 +514,15 @@ void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line&
         whitenHorizontalBand(clip, rowBand(clip.xLeftTop, clip.xRightTop, lo, hi), image, false);
     } else if (!f.transposed) {
         whitenVerticalBand(*f.columnRegion, columnBand(f.t0, f.t1, lo, hi), image, false);
+    } else if (f.columnsCropped) {
+        // The copy holds the region's columns from rowOffset on: the region and the strip are
+        // shifted left by as much.
+        VerticalBand clip = *f.rowRegion;
+        clip.xLeftTop -= f.rowOffset;
+        clip.xLeftBottom -= f.rowOffset;
+        clip.xRightTop -= f.rowOffset;
+        clip.xRightBottom -= f.rowOffset;
+        whitenHorizontalBand(clip, rowBand(f.t0 - f.rowOffset, f.t1 - f.rowOffset, lo, hi), image, false);
     } else {
         whitenHorizontalBand(*f.rowRegion, rowBand(f.t0, f.t1, lo, hi), image, false);
     }

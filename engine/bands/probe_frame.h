@@ -35,6 +35,9 @@ struct Frame {
     // sheet is column t - rowOffset of the copy), so that a line runs along memory.
     bool columnsStored = false;
     int rowOffset = 0;
+    // Horizontal lines may look at a copy of only the region's columns (column t of the sheet is
+    // column t - rowOffset of the copy, rows unchanged), so that a cut need not copy the page.
+    bool columnsCropped = false;
     const HorizontalBand* columnRegion = nullptr;  // the region of vertical lines
     const VerticalBand* rowRegion = nullptr;       // the region of horizontal lines
     // Optional: inkedBefore[s - s0] counts the moving positions s0 .. s - 1 that held any
@@ -51,9 +54,9 @@ struct Frame {
     int blockStride = 0;
 
     // Run coordinates that exist in the image: [runFirst(), runLast()].
-    int runFirst() const { return columnsStored ? rowOffset : 0; }
+    int runFirst() const { return columnsStored || columnsCropped ? rowOffset : 0; }
     int runLast() const {
-        if (columnsStored) return rowOffset + image->width - 1;
+        if (columnsStored || columnsCropped) return rowOffset + image->width - 1;
         return (transposed ? image->width : image->height) - 1;
     }
     // Moving coordinates that exist in the image: [0, moveSize() - 1].
@@ -99,6 +102,9 @@ Frame columnFrame(const HorizontalBand& region, const GreyImage& image);
 Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work);
 // A frame over the rows of a VerticalBand region (horizontal lines).
 Frame rowFrame(const VerticalBand& region, const GreyImage& image);
+// The same frame over a private work copy of the region's top-row columns (every row), which the
+// band finders read and whiten; the rest of the page is not copied.
+Frame rowWorkFrame(const VerticalBand& region, const GreyImage& image, GreyImage& work);
 
 // Counts, for f.inkedBefore and f.blockInked, the positions s0 .. s1 that hold darkness on the
 // frame's run; the frame keeps pointing into counts, which must outlive it.
