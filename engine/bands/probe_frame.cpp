@@ -22,20 +22,22 @@ Frame columnFrame(const HorizontalBand& region, const GreyImage& image) {
 Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work) {
     Frame f = columnFrame(region, image);
     const int from = std::max(region.yTopLeft, 0), to = std::min(region.yBottomLeft, image.height - 1);
+    const int left = std::max(region.xLeft, 0), right = std::min(region.xRight, image.width - 1);
     const int rows = std::max(to - from + 1, 1);
-    work.reset(rows, image.width, 255);
-    if (to >= from) {
+    work.reset(rows, std::max(right - left + 1, 1), 255);
+    if (to >= from && right >= left) {
         // Blocks of 64 x 64 keep both sides of the copy in cache.
         for (int y0 = from; y0 <= to; y0 += 64)
-            for (int x0 = 0; x0 < image.width; x0 += 64)
+            for (int x0 = left; x0 <= right; x0 += 64)
                 for (int y = y0; y <= std::min(y0 + 63, to); ++y) {
                     const unsigned char* src = &image.at(0, y);
-                    for (int x = x0; x < std::min(x0 + 64, image.width); ++x) work.at(y - from, x) = src[x];
+                    for (int x = x0; x <= std::min(x0 + 63, right); ++x) work.at(y - from, x - left) = src[x];
                 }
     }
     f.image = &work;
     f.columnsStored = true;
     f.rowOffset = from;
+    f.moveOffset = left;
     return f;
 }
 
@@ -78,11 +80,12 @@ public:
         from_ = std::max(f.t0, f.runFirst());
         to_ = std::min(f.t1, f.runLast());
         pixels_ = f.image->pixels.data();
+        moveBase_ = f.moveFirst();
         sStride_ = f.sStride();
         tStride_ = f.tStride();
         base_ = f.runFirst();
-        lo_ = std::max(f.s0, 0);
-        hi_ = std::min(f.s1, f.moveSize() - 1);
+        lo_ = std::max(f.s0, f.moveFirst());
+        hi_ = std::min(f.s1, f.moveEnd() - 1);
         s0_ = f.s0;
         // Short lines are walked whole: checking a block costs more than it saves there.
         blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun ? f.blockInked : nullptr;
@@ -124,7 +127,7 @@ public:
             }
             for (; t <= end; ++t) {
                 const int64_t s = position(q, r);
-                if (s >= lo_ && s <= hi_ && !visit(255 - pixels_[s * sStride_ + (t - base_) * tStride_], t)) return;
+                if (s >= lo_ && s <= hi_ && !visit(255 - pixels_[(s - moveBase_) * sStride_ + (t - base_) * tStride_], t)) return;
                 if (den_ != 0) {
                     q += stepQ_;
                     r += stepR_;
@@ -162,6 +165,7 @@ private:
     int blockStart_ = 0;
     int64_t blockStride_ = 0;
     const unsigned char* pixels_ = nullptr;
+    int64_t moveBase_ = 0;
     int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0;
 };
 
@@ -187,8 +191,8 @@ void countInkedPositions(Frame& f, std::vector<int>& counts) {
         const int s = f.s0 + i;
         std::fill(inBlock.begin(), inBlock.end(), 0);
         bool inked = false;
-        if (s >= 0 && s < f.moveSize()) {
-            const unsigned char* p = f.image->pixels.data() + s * f.sStride() - f.runFirst() * f.tStride();
+        if (s >= f.moveFirst() && s < f.moveEnd()) {
+            const unsigned char* p = f.image->pixels.data() + (s - f.moveFirst()) * f.sStride() - f.runFirst() * f.tStride();
             for (int t = from; t <= to; ++t) {
                 if (p[t * f.tStride()] != 255) {
                     inked = true;
@@ -509,9 +513,10 @@ void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line&
         VerticalBand clip;
         clip.xLeftTop = clip.xLeftBottom = region.yTopLeft - f.rowOffset;
         clip.xRightTop = clip.xRightBottom = region.yBottomLeft - f.rowOffset;
-        clip.yTop = region.xLeft;
-        clip.yBottom = region.xRight;
-        whitenHorizontalBand(clip, rowBand(clip.xLeftTop, clip.xRightTop, lo, hi), image, false);
+        clip.yTop = region.xLeft - f.moveOffset;
+        clip.yBottom = region.xRight - f.moveOffset;
+        whitenHorizontalBand(clip, rowBand(clip.xLeftTop, clip.xRightTop, lo.shifted(-f.moveOffset), hi.shifted(-f.moveOffset)),
+                             image, false);
     } else if (!f.transposed) {
         whitenVerticalBand(*f.columnRegion, columnBand(f.t0, f.t1, lo, hi), image, false);
     } else if (f.columnsCropped) {

@@ -32,9 +32,11 @@ struct Frame {
     int s0 = 0, s1 = 0;       // counted range along the moving axis
     const GreyImage* image = nullptr;
     // Vertical lines may look at a copy of the region's rows stored as columns (row t of the
-    // sheet is column t - rowOffset of the copy), so that a line runs along memory.
+    // sheet is column t - rowOffset of the copy, and column s of the sheet row s - moveOffset),
+    // so that a line runs along memory and only the region is copied.
     bool columnsStored = false;
     int rowOffset = 0;
+    int moveOffset = 0;
     // Horizontal lines may look at a copy of only the region's columns (column t of the sheet is
     // column t - rowOffset of the copy, rows unchanged), so that a cut need not copy the page.
     bool columnsCropped = false;
@@ -59,9 +61,10 @@ struct Frame {
         if (columnsStored || columnsCropped) return rowOffset + image->width - 1;
         return (transposed ? image->width : image->height) - 1;
     }
-    // Moving coordinates that exist in the image: [0, moveSize() - 1].
-    int moveSize() const {
-        if (columnsStored) return image->height;
+    // Moving coordinates that exist in the image: [moveFirst(), moveEnd() - 1].
+    int moveFirst() const { return moveOffset; }
+    int moveEnd() const {
+        if (columnsStored) return moveOffset + image->height;
         return transposed ? image->height : image->width;
     }
     // Index of pixel (s, t) in image: s * sStride() + (t - runFirst()) * tStride().
@@ -71,8 +74,8 @@ struct Frame {
     // Darkness (255 - grey) at moving coordinate s and run coordinate t, or -1 when the pixel
     // does not count (outside [s0, s1] or outside the image).
     int darkness(int s, int t) const {
-        if (s < s0 || s > s1 || s < 0 || s >= moveSize() || t < runFirst() || t > runLast()) return -1;
-        return 255 - image->pixels.data()[s * sStride() + (t - runFirst()) * tStride()];
+        if (s < s0 || s > s1 || s < moveFirst() || s >= moveEnd() || t < runFirst() || t > runLast()) return -1;
+        return 255 - image->pixels.data()[(s - moveOffset) * sStride() + (t - runFirst()) * tStride()];
     }
 
     // The line's position at run coordinate t, rounded half up as the edge formula does
