@@ -1,9 +1,11 @@
 # The front door: each target installs what is missing, builds, then does its job.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run gui test test-asan bench samples clean
+.PHONY: all deps build run gui test test-asan fuzz bench samples clean
 
 all: build
 
@@ -34,6 +36,19 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Builds the fuzz target with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and
+# runs it for FUZZ_SECONDS on the seed sheets plus the corpus it has grown so far. Inputs that
+# crash, hang or break an output rule land in $(FUZZ_BUILD)/findings/.
+fuzz:
+	@scripts/install-deps --fuzz
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	$(FUZZ_BUILD)/make-fuzz-seeds $(FUZZ_BUILD)/seeds
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/findings
+	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp $(FUZZ_BUILD)/sheet-fuzzer \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 -malloc_limit_mb=4096 \
+	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
 # Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi),
 # then the band finders on an A4 page.
 bench: build
@@ -45,4 +60,4 @@ samples: build
 	scripts/make-samples $(BUILD)/tools/synth/tovel-synth samples
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out

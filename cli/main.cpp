@@ -1,6 +1,7 @@
 // tovel-cli: the folder job without a window.
 #include <langinfo.h>
 #include <signal.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -68,13 +69,42 @@ void inspectSheet(void* context, const char* inputPath, const GreyImage& analyse
     }
 }
 
-const char* describeResult(int result) {
+// Why writing into folder failed, as far as can be told afterwards; empty when nothing shows.
+std::string describeWriteFailure(const std::string& folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) return "the destination folder is gone";
+    struct statvfs disk {};
+    if (statvfs(folder.c_str(), &disk) != 0) return "";
+    if (disk.f_flag & ST_RDONLY) return "the destination is read-only";
+    const unsigned long long free = static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize;
+    return free < (1ull << 20) ? "the destination disk is full" : "";
+}
+
+// Why the sheet at path failed with result, in words for the user; destination is the output
+// folder.
+std::string describeResult(int result, const std::filesystem::path& path,
+                           const std::string& destination) {
+    std::error_code ec;
     switch (result) {
         case kLayoUnsettled: return "the sheet's orientation could not be settled";
         case kLayoPagesFailed: return "the page finder failed";
-        case kLayoWriteFailed: return "the output file could not be written";
-        case kLayoUnreadable: return "the file cannot be read as an image";
+        case kLayoWriteFailed: {
+            if (!canSaveGreyAs(path.c_str())) {
+                return "the output keeps the input's format, and " + path.extension().string() +
+                       " files cannot be written";
+            }
+            const std::string cause = describeWriteFailure(destination);
+            return "the output file could not be written" + (cause.empty() ? "" : ": " + cause);
+        }
+        case kLayoUnreadable:
+            if (!std::filesystem::exists(path, ec) && !ec) {
+                return "the file is gone: it was moved or deleted during the run";
+            }
+            return "the file cannot be read as an image: not an image, damaged or cut short";
         case kLayoTooSmall: return "the sheet is smaller than 70 pixels on its shorter side";
+        case kLayoTooLarge:
+            return "the sheet has more than " + std::to_string(kLargestSheetPixels / 1'000'000) +
+                   " million pixels";
         default: return "the sheet could not be processed";
     }
 }
@@ -224,8 +254,10 @@ int main(int argc, char** argv) {
                      source.c_str());
         return kExitUsage;
     }
+    const std::string why =
+        describeResult(report.result, std::filesystem::path(source) / report.failedFile.c_str(),
+                       destination);
     std::fprintf(stderr, "tovel-cli: %s: result %d: %s; %d sheet(s) written before it\n",
-                 report.failedFile.c_str(), report.result, describeResult(report.result),
-                 report.count);
+                 report.failedFile.c_str(), report.result, why.c_str(), report.count);
     return kExitSheetFailed;
 }

@@ -2,14 +2,22 @@
 
 #include <FreeImage.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "core/progress.h"
 #include "core/text_strings.h"
 #include "core/trace.h"
 
@@ -23,8 +31,14 @@ constexpr unsigned kBlueMask = 0xFF;
 char g_partialPath[4096];
 std::atomic<bool> g_partialActive{false};
 
+// In the process that decodes an image for loadGreyImage: the pipe to the parent, which traces
+// the decoder's messages. -1 everywhere else.
+int g_decoderChannel = -1;
+
+void reportDecoderMessage(int format, const char* message);
+
 void DLL_CALLCONV onFreeImageMessage(FREE_IMAGE_FORMAT fif, const char* message) {
-    freeImageMessage(static_cast<int>(fif), message);
+    reportDecoderMessage(static_cast<int>(fif), message);
 }
 
 // libtiff, which FreeImage uses for TIFF files, reports through handlers of its own that write to
@@ -40,7 +54,7 @@ void onTiffMessage(const char* module, const char* format, va_list args) {
     }
     char framed[1200];
     std::snprintf(framed, sizeof framed, "%s: %s", module ? module : "libtiff", text);
-    freeImageMessage(FIF_TIFF, framed);
+    reportDecoderMessage(FIF_TIFF, framed);
 }
 
 // Owns one FreeImage bitmap for the length of a call.
@@ -89,6 +103,31 @@ void syncFolderOf(const char* path) {
     syncFile(folder.c_str());
 }
 
+// FreeImage's file callbacks over a stdio stream.
+FILE* streamOf(fi_handle handle) { return static_cast<FILE*>(handle); }
+unsigned DLL_CALLCONV readStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    return static_cast<unsigned>(std::fread(buffer, size, count, streamOf(handle)));
+}
+unsigned DLL_CALLCONV writeStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    return static_cast<unsigned>(std::fwrite(buffer, size, count, streamOf(handle)));
+}
+int DLL_CALLCONV seekStream(fi_handle handle, long offset, int origin) {
+    return std::fseek(streamOf(handle), offset, origin);
+}
+long DLL_CALLCONV tellStream(fi_handle handle) { return std::ftell(streamOf(handle)); }
+
+// Writes bitmap as a new file at path and flushes it to the disk. FreeImage_Save ignores
+// errors of the last buffered write and of closing the file, so on a full disk it reports
+// success for a cut-short file; here every write error counts.
+bool writeWholeFile(FREE_IMAGE_FORMAT fif, FIBITMAP* bitmap, const char* path, int flags) {
+    FILE* file = std::fopen(path, "w+b");  // some writers read back what they wrote
+    if (!file) return false;
+    FreeImageIO io{readStream, writeStream, seekStream, tellStream};
+    bool ok = FreeImage_SaveToHandle(fif, bitmap, &io, file, flags) == 1;
+    ok = ok && std::fflush(file) == 0 && !std::ferror(file) && fsync(fileno(file)) == 0;
+    return std::fclose(file) == 0 && ok;
+}
+
 // Saves bitmap to path in the format the path's extension names, checking that FreeImage can
 // write that format at the bitmap's depth. The data goes to a temporary file that is renamed
 // into place only when complete.
@@ -104,13 +143,261 @@ bool saveImage(FIBITMAP* bitmap, const char* path, int flags) {
     if (partial.length() >= sizeof g_partialPath) return false;
     std::memcpy(g_partialPath, partial.c_str(), partial.length() + 1);
     g_partialActive = true;
-    bool ok = FreeImage_Save(fif, bitmap, partial.c_str(), flags) == 1;
-    ok = ok && syncFile(partial.c_str());
+    bool ok = writeWholeFile(fif, bitmap, partial.c_str(), flags);
     ok = ok && std::rename(partial.c_str(), path) == 0;
     if (!ok) unlink(partial.c_str());
     g_partialActive = false;
     if (ok) syncFolderOf(path);
     return ok;
+}
+
+// True when the JPEG file at path runs from its start-of-image marker to its end-of-image
+// marker. The decoder takes a file that was cut short without failing and paints the missing
+// part grey, so a truncated scan would otherwise pass as a sheet. The segments are walked by
+// their lengths; inside scan data a 0xFF is followed by 0x00 (a stuffed byte) or a restart
+// marker, anything else being the next marker. Bytes after the end marker do not matter.
+bool jpegReachesItsEnd(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    bool complete = false;
+    if (std::getc(file) == 0xFF && std::getc(file) == 0xD8) {
+        int c = std::getc(file);
+        for (;;) {
+            while (c != EOF && c != 0xFF) c = std::getc(file);  // stray bytes between segments
+            while (c == 0xFF) c = std::getc(file);              // fill bytes
+            if (c == EOF) break;
+            const int marker = c;
+            if (marker == 0xD9) {
+                complete = true;
+                break;
+            }
+            c = std::getc(file);
+            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+            const int low = std::getc(file);
+            if (c == EOF || low == EOF) break;
+            const long length = c * 256L + low;
+            if (length < 2 || std::fseek(file, length - 2, SEEK_CUR) != 0) break;
+            c = std::getc(file);
+            if (marker != 0xDA) continue;
+            // Scan data up to the next marker; c is left on that marker's 0xFF.
+            for (;;) {
+                while (c != EOF && c != 0xFF) c = std::getc(file);
+                if (c == EOF) break;
+                int next = std::getc(file);
+                while (next == 0xFF) next = std::getc(file);
+                if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                    c = std::getc(file);
+                    continue;
+                }
+                if (next != EOF) std::ungetc(next, file);
+                break;
+            }
+        }
+    }
+    std::fclose(file);
+    return complete;
+}
+
+// A bitmap of 8 bits per channel made from one of another pixel type (16-bit grey or colour,
+// floating-point grey); nullptr when dib already is one, or cannot be converted. The
+// standard-type conversion knows one-channel types only; 16-bit colour (48- and 64-bit scans)
+// goes through the 24- and 32-bit conversions.
+FIBITMAP* toStandardBitmap(FIBITMAP* dib) {
+    switch (FreeImage_GetImageType(dib)) {
+        case FIT_BITMAP: return nullptr;
+        case FIT_RGB16: return FreeImage_ConvertTo24Bits(dib);
+        case FIT_RGBA16: return FreeImage_ConvertTo32Bits(dib);
+        default: return FreeImage_ConvertToStandardType(dib, TRUE);
+    }
+}
+
+bool tooLarge(unsigned width, unsigned height) {
+    return static_cast<long long>(width) * height > kLargestSheetPixels;
+}
+
+// loadGreyImage in this process: FreeImage decodes the file, the result is made grey.
+int decodeGreyImage(const char* path, GreyImage& image) {
+    image.reset(0, 0, 255);
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path, 0);
+    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path);
+    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return kLoadUnreadable;
+    if (FreeImage_FIFSupportsNoPixels(fif)) {
+        const Bitmap header(FreeImage_Load(fif, path, FIF_LOAD_NOPIXELS));
+        FIBITMAP* h = header.get();
+        if (h && tooLarge(FreeImage_GetWidth(h), FreeImage_GetHeight(h))) return kLoadTooLarge;
+    }
+    if (fif == FIF_JPEG && !jpegReachesItsEnd(path)) return kLoadUnreadable;
+    Bitmap bitmap(FreeImage_Load(fif, path, 0));
+    if (!bitmap.get()) return kLoadUnreadable;
+    if (tooLarge(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()))) {
+        return kLoadTooLarge;
+    }
+
+    // 16-bit and floating-point sheets are first brought to a standard 8-bit-per-channel bitmap,
+    // which the greyscale conversion accepts.
+    Bitmap standard(toStandardBitmap(bitmap.get()));
+    FIBITMAP* source = standard.get() ? standard.get() : bitmap.get();
+    if (FreeImage_GetImageType(source) != FIT_BITMAP) return kLoadUnreadable;
+
+    // Transparent parts of a sheet are blank paper: the sheet is laid on white before it turns
+    // grey, so a transparent background whose colour happens to be black stays white.
+    RGBQUAD white{255, 255, 255, 0};
+    Bitmap flattened(FreeImage_IsTransparent(source)
+                         ? FreeImage_Composite(source, FALSE, &white, nullptr)
+                         : nullptr);
+    if (flattened.get()) source = flattened.get();
+
+    Bitmap grey(FreeImage_ConvertToGreyscale(source));
+    if (!grey.get()) return kLoadUnreadable;
+    const unsigned width = FreeImage_GetWidth(grey.get());
+    const unsigned height = FreeImage_GetHeight(grey.get());
+    const uint64_t size = static_cast<uint64_t>(width) * height;
+    if (width == 0 || height == 0) return kLoadUnreadable;
+
+    image.width = static_cast<int>(width);
+    image.height = static_cast<int>(height);
+    image.pixels.setCount(static_cast<uint32_t>(size));
+    if (image.pixels.capacity() < size) {  // no memory for the pixels
+        image.reset(0, 0, 255);
+        return kLoadTooLarge;
+    }
+    FreeImage_ConvertToRawBits(image.pixels.data(), grey.get(), static_cast<int>(width), 8,
+                               kRedMask, kGreenMask, kBlueMask, TRUE);
+    return kLoaded;
+}
+
+// ---- Decoding in a child process ------------------------------------------------------------
+//
+// FreeImage's decoders write past their buffers on some malformed files (a PICT bitmap whose row
+// length is 0, for one), and loop forever on others (any PICT file too short to hold a picture),
+// which would take the whole job down, quietly damage its memory or never end. So loadGreyImage
+// decodes in a child process and receives the grey pixels through a pipe, within a time limit:
+// a file that breaks the decoder is an unreadable file, and nothing else is touched. The child
+// sends records: 'm', the format (int32), the length (uint32) and the text of each decoder
+// message; then 'r', the result, width and height (int32 each), followed by the pixels when
+// loaded.
+
+std::atomic<int> g_decoderTimeout{60};  // seconds
+
+constexpr char kMessageRecord = 'm';
+constexpr char kResultRecord = 'r';
+
+bool writeAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The parent's end of the pipe. Reads give up when the pipe ends, when the decoder has taken
+// longer than the time limit in all, or at once when a stop is requested.
+class DecoderAnswer {
+public:
+    explicit DecoderAnswer(int fd)
+        : fd_(fd),
+          deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(g_decoderTimeout)) {}
+
+    bool read(void* data, size_t size) {
+        char* p = static_cast<char*>(data);
+        while (size > 0) {
+            pollfd ready{fd_, POLLIN, 0};
+            const int n = poll(&ready, 1, 100);
+            if (n < 0 && errno != EINTR) return false;
+            if (n <= 0) {  // nothing yet, or a signal (Ctrl-C)
+                if (isStopRequested()) {
+                    stopped_ = true;
+                    return false;
+                }
+                if (std::chrono::steady_clock::now() > deadline_) {
+                    timedOut_ = true;
+                    return false;
+                }
+                continue;
+            }
+            const ssize_t got = ::read(fd_, p, size);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;
+            p += got;
+            size -= static_cast<size_t>(got);
+        }
+        return true;
+    }
+
+    bool stopped() const { return stopped_; }
+    bool timedOut() const { return timedOut_; }
+
+private:
+    int fd_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool stopped_ = false;
+    bool timedOut_ = false;
+};
+
+void reportDecoderMessage(int format, const char* message) {
+    if (g_decoderChannel < 0) {
+        freeImageMessage(format, message);
+        return;
+    }
+    const int32_t fif = format;
+    const uint32_t length = message ? static_cast<uint32_t>(std::strlen(message)) : 0;
+    writeAll(g_decoderChannel, &kMessageRecord, 1);
+    writeAll(g_decoderChannel, &fif, sizeof fif);
+    writeAll(g_decoderChannel, &length, sizeof length);
+    writeAll(g_decoderChannel, message ? message : "", length);
+}
+
+// The child: decodes path, sends what came out and ends. Ctrl-C is for the parent to handle; a
+// crash must end the child at once, whatever handlers the parent had.
+[[noreturn]] void runDecoder(const char* path, int channel, pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a decoder must not outlive the job
+    if (getppid() != parent) _exit(1);
+    for (const int s : {SIGINT, SIGTERM}) signal(s, SIG_IGN);
+    for (const int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(s, SIG_DFL);
+    g_decoderChannel = channel;
+    GreyImage image;
+    const int32_t head[3] = {decodeGreyImage(path, image), image.width, image.height};
+    bool ok = writeAll(channel, &kResultRecord, 1) && writeAll(channel, head, sizeof head);
+    if (ok && head[0] == kLoaded) ok = writeAll(channel, image.pixels.data(), image.size());
+    _exit(ok ? 0 : 1);
+}
+
+// The parent: traces the child's messages and reads its result into image. Answers the result,
+// or -1 when the records stop short (the child died, took too long, or a stop was requested).
+int receiveImage(DecoderAnswer& answer, GreyImage& image) {
+    for (;;) {
+        char kind = 0;
+        if (!answer.read(&kind, 1)) return -1;
+        if (kind == kMessageRecord) {
+            int32_t fif = 0;
+            uint32_t length = 0;
+            if (!answer.read(&fif, sizeof fif) || !answer.read(&length, sizeof length) ||
+                length > (1u << 20)) {
+                return -1;
+            }
+            std::vector<char> text(length + 1, '\0');
+            if (!answer.read(text.data(), length)) return -1;
+            freeImageMessage(fif, text.data());
+            continue;
+        }
+        int32_t head[3] = {0, 0, 0};
+        if (kind != kResultRecord || !answer.read(head, sizeof head)) return -1;
+        if (head[0] != kLoaded) return head[0];
+        if (head[1] <= 0 || head[2] <= 0) return -1;
+        const unsigned width = static_cast<unsigned>(head[1]);
+        const unsigned height = static_cast<unsigned>(head[2]);
+        if (tooLarge(width, height)) return -1;
+        const uint64_t size = static_cast<uint64_t>(width) * height;
+        image.width = head[1];
+        image.height = head[2];
+        image.pixels.setCount(static_cast<uint32_t>(size));
+        if (image.pixels.capacity() < size) return kLoadTooLarge;
+        return answer.read(image.pixels.data(), size) ? kLoaded : -1;
+    }
 }
 
 }  // namespace
@@ -124,34 +411,48 @@ void initImageIo() {
 
 int loadGreyImage(const char* path, GreyImage& image) {
     image.reset(0, 0, 255);
-    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path, 0);
-    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path);
-    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return 1;
-    Bitmap bitmap(FreeImage_Load(fif, path, 0));
-    if (!bitmap.get()) return 1;
-
-    // 16-bit and floating-point sheets are first brought to a standard 8-bit-per-channel bitmap,
-    // which the greyscale conversion accepts.
-    Bitmap standard(FreeImage_GetImageType(bitmap.get()) == FIT_BITMAP
-                        ? nullptr
-                        : FreeImage_ConvertToStandardType(bitmap.get(), TRUE));
-    FIBITMAP* source = standard.get() ? standard.get() : bitmap.get();
-    if (FreeImage_GetImageType(source) != FIT_BITMAP) return 1;
-
-    Bitmap grey(FreeImage_ConvertToGreyscale(source));
-    if (!grey.get()) return 1;
-    const unsigned width = FreeImage_GetWidth(grey.get());
-    const unsigned height = FreeImage_GetHeight(grey.get());
-    const uint64_t size = static_cast<uint64_t>(width) * height;
-    if (width == 0 || height == 0 || size >= 0x80000000ull) return 1;
-
-    image.width = static_cast<int>(width);
-    image.height = static_cast<int>(height);
-    image.pixels.setCount(static_cast<uint32_t>(size));
-    FreeImage_ConvertToRawBits(image.pixels.data(), grey.get(), static_cast<int>(width), 8,
-                               kRedMask, kGreenMask, kBlueMask, TRUE);
-    return 0;
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0) return decodeGreyImage(path, image);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return decodeGreyImage(path, image);
+    }
+    if (child == 0) {
+        close(channel[0]);
+        runDecoder(path, channel[1], parent);
+    }
+    close(channel[1]);
+    DecoderAnswer answer(channel[0]);
+    int result = receiveImage(answer, image);
+    close(channel[0]);
+    if (answer.stopped() || answer.timedOut()) kill(child, SIGKILL);
+    int status = 0;
+    pid_t reaped;
+    do {
+        reaped = waitpid(child, &status, 0);
+    } while (reaped < 0 && errno == EINTR);
+    if (result < 0) {
+        char text[96] = "";
+        if (answer.timedOut()) {
+            std::snprintf(text, sizeof text, "the image decoder gave no answer within %d s",
+                          g_decoderTimeout.load());
+        } else if (reaped == child && WIFSIGNALED(status)) {
+            std::snprintf(text, sizeof text, "the image decoder crashed on this file (signal %d)",
+                          WTERMSIG(status));
+        } else if (!answer.stopped()) {
+            std::snprintf(text, sizeof text, "the image decoder ended without an answer");
+        }
+        if (text[0]) freeImageMessage(FIF_UNKNOWN, text);
+        result = kLoadUnreadable;
+    }
+    if (result != kLoaded) image.reset(0, 0, 255);
+    return result;
 }
+
+void setDecoderTimeout(int seconds) { g_decoderTimeout = seconds; }
 
 int saveGreyImage(const char* path, const GreyImage& image) {
     if (image.width <= 0 || image.height <= 0) return 1;
@@ -159,6 +460,12 @@ int saveGreyImage(const char* path, const GreyImage& image) {
                                                image.width, image.height, image.width, 8, kRedMask,
                                                kGreenMask, kBlueMask, TRUE));
     return saveImage(bitmap.get(), path, 0) ? 0 : 1;
+}
+
+bool canSaveGreyAs(const char* path) {
+    const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path);
+    return fif != FIF_UNKNOWN && FreeImage_FIFSupportsWriting(fif) &&
+           FreeImage_FIFSupportsExportBPP(fif, 8);
 }
 
 void removePartialOutput() {

@@ -7,15 +7,39 @@
 // start-up, before any image is loaded.
 void initImageIo();
 
-// Loads the file at path (UTF-8) as an 8-bit grey image, whatever its format and depth. The
-// format is taken from the contents, else from the extension. Returns 0 on success; 1 when the
-// file cannot be read as an image, leaving image empty (0 x 0).
+// The largest sheet accepted, in pixels. The pipeline needs about 17 bytes per pixel at its
+// peak, so a sheet of this size takes some 7 GB: an A4 spread scanned at 1200 dpi (278 million
+// pixels) passes, and two sheets at the limit still fit in a 24 GiB machine.
+constexpr long long kLargestSheetPixels = 400'000'000;
+
+// Results of loadGreyImage.
+enum LoadResult {
+    kLoaded = 0,
+    kLoadUnreadable = 1,  // not an image FreeImage can read, or damaged
+    kLoadTooLarge = 2,    // more than kLargestSheetPixels pixels, or no memory for them
+};
+
+// Loads the file at path (UTF-8) as an 8-bit grey image, whatever its format and depth; colour
+// turns grey, transparent parts white. The format is taken from the contents, else from the
+// extension. Returns a LoadResult; on failure image is left empty (0 x 0). A JPEG cut short is
+// unreadable. Where the format allows, the size is read from the header first, so an oversized
+// sheet is refused before its pixels are decoded. The decoding runs in a child process: a file
+// that crashes the decoder, or keeps it busy past the time limit, is unreadable (the cause is
+// traced) and cannot harm the caller. A stop request (core/progress.h) abandons the decoding at
+// once; the result is then kLoadUnreadable.
 int loadGreyImage(const char* path, GreyImage& image);
+
+// The longest the decoding of one file may take, in seconds (60 unless set).
+void setDecoderTimeout(int seconds);
 
 // Writes image to path in the format its extension names, at 8 bits per pixel. The file is
 // written under a temporary name in the same folder, flushed to disk and renamed into place, so
 // path never holds a partial image. Returns 0 when written, 1 otherwise (nothing is left behind).
 int saveGreyImage(const char* path, const GreyImage& image);
+
+// True when saveGreyImage can write the format that path's extension names (the output of a
+// sheet keeps its input's format, and some formats are read-only).
+bool canSaveGreyAs(const char* path);
 
 // Removes the output file being written at this moment, if any. Safe in a signal handler; for a
 // process that is about to end abruptly.

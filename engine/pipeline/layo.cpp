@@ -112,7 +112,10 @@ int writeOutput(const GreyImage& master, const HorizontalBand& band, const char*
 // Steps from loading to saving; answers the result code.
 int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
                const LayoOptions& options, const LayoStages& stages) {
-    if (loadGreyImage(inputPath, w.image) != 0) return kLayoUnreadable;
+    const int load = loadGreyImage(inputPath, w.image);
+    if (load != kLoaded && isStopRequested()) return kLayoStopped;  // loading was abandoned
+    if (load == kLoadTooLarge) return kLayoTooLarge;
+    if (load != kLoaded) return kLayoUnreadable;
     if (std::min(w.image.width, w.image.height) < kSmallestSide) return kLayoTooSmall;
     if (!showPreview(w.image)) return kLayoStopped;
 

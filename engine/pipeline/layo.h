@@ -14,6 +14,7 @@ enum LayoResult {
     kLayoWriteFailed = 6,    // writing an output file failed
     kLayoUnreadable = 7,     // the file cannot be loaded as an image
     kLayoTooSmall = 8,       // the sheet's shorter side is below 70 pixels
+    kLayoTooLarge = 9,       // the sheet has more than kLargestSheetPixels pixels (image_io.h)
 };
 
 // The page finder: cuts the sheet into pages (out), may change the wave lengths, reports the
