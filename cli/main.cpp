@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     std::string overlay;
     app.add_option("--overlay", overlay,
                    "DIR: also write for every sheet a colour PNG of the analysed sheet with the "
-                   "pages, seam, tiers and columns drawn on it");
+                   "pages, seam, tiers, columns and characters drawn on it");
     divideFlag->excludes(noDivideFlag);
     headerFlag->excludes(keepHeaderFlag);
     marginOption->excludes(noMarginFlag);
