@@ -165,11 +165,6 @@ TEST(CharsOnSheets, CharactersIndentsAndLineEndsOfNovelPagesMatchTheTruth) {
                 pageChars += std::abs(found - t.chars) <= 1;
                 pageHeads += info.headBlanks == t.head;
                 pageTails += info.tailBlanks == t.tail;
-                if (std::getenv("TOVEL_CHAR_DETAIL") && (std::abs(found - t.chars) > 1 || info.headBlanks != t.head ||
-                                                         info.tailBlanks != t.tail))
-                    std::printf("  seed %llu line %zu: chars %d/%d head %d/%d tail %d/%d\n",
-                                static_cast<unsigned long long>(o.seed), k, found, t.chars, info.headBlanks, t.head,
-                                info.tailBlanks, t.tail);
             }
         }
         std::printf("seed %llu: %d lines, characters within 1 on %d, indents right on %d, line ends right on %d\n",

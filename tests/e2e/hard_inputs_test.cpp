@@ -188,9 +188,17 @@ FIBITMAP* cutOutTextSheet(int w, int h) {
     return dib;
 }
 
-// The text sheet as a CMYK JPEG in the inverted convention of Adobe's writers (255 = no ink),
-// which is what CMYK JPEGs from print workflows carry.
-void writeCmykJpeg(const fs::path& path, int w, int h) {
+// Options of a JPEG written straight through libjpeg.
+struct JpegForm {
+    bool cmyk = false;        // CMYK in the inverted convention of Adobe's writers (255 = no ink),
+                              // which is what CMYK JPEGs from print workflows carry; else grey
+    bool progressive = false;
+    int restartRows = 0;      // a restart marker after every so many rows of blocks
+    std::string trailer;      // bytes after the end marker
+};
+
+// The text sheet as a JPEG of the given form.
+void writeJpeg(const fs::path& path, int w, int h, const JpegForm& form) {
     FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_TRUE(file);
     jpeg_compress_struct c;
@@ -198,57 +206,35 @@ void writeCmykJpeg(const fs::path& path, int w, int h) {
     c.err = jpeg_std_error(&errors);
     jpeg_create_compress(&c);
     jpeg_stdio_dest(&c, file);
+    const int components = form.cmyk ? 4 : 1;
     c.image_width = static_cast<JDIMENSION>(w);
     c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
+    c.input_components = components;
+    c.in_color_space = form.cmyk ? JCS_CMYK : JCS_GRAYSCALE;
     jpeg_set_defaults(&c);
+    if (form.progressive) jpeg_simple_progression(&c);
+    c.restart_in_rows = form.restartRows;
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(static_cast<size_t>(w) * 4);
+    std::vector<JSAMPLE> row(static_cast<size_t>(w) * components);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const bool ink = textAt(x, y, w, h);
-            row[x * 4 + 0] = ink ? 200 : 255;  // a little cyan in the ink
-            row[x * 4 + 1] = 255;
-            row[x * 4 + 2] = 255;
-            row[x * 4 + 3] = ink ? 0 : 250;  // black
+            JSAMPLE* p = &row[static_cast<size_t>(x) * components];
+            if (form.cmyk) {
+                p[0] = ink ? 200 : 255;  // a little cyan in the ink
+                p[1] = 255;
+                p[2] = 255;
+                p[3] = ink ? 0 : 250;  // black
+            } else {
+                p[0] = ink ? 20 : 245;
+            }
         }
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
-    std::fclose(file);
-}
-
-// The text sheet as a JPEG written straight through libjpeg: progressive or with a restart
-// marker after every row of blocks, followed by trailer bytes.
-void writePlainJpeg(const fs::path& path, int w, int h, bool progressive, int restartRows,
-                    const std::string& trailer) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(file);
-    jpeg_compress_struct c;
-    jpeg_error_mgr errors;
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, file);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    if (progressive) jpeg_simple_progression(&c);
-    c.restart_in_rows = restartRows;
-    jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(static_cast<size_t>(w));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) row[x] = textAt(x, y, w, h) ? 20 : 245;
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fwrite(trailer.data(), 1, trailer.size(), file);
+    std::fwrite(form.trailer.data(), 1, form.trailer.size(), file);
     std::fclose(file);
 }
 
@@ -434,10 +420,13 @@ TEST_F(HardInputs, CtrlCWhileTheDecoderIsStuckStopsTheJobAtOnce) {
 }
 
 TEST_F(HardInputs, JpegsThatReachTheirEndMarkerAreReadWhateverTheirStructure) {
-    writePlainJpeg(src / "progressive.jpg", 160, 200, true, 0, "");
-    writePlainJpeg(src / "restarts.jpg", 160, 200, false, 1, "");
-    writePlainJpeg(src / "trailer.jpg", 160, 200, false, 0,
-                   std::string("\xFF\xD8 camera notes", 15));
+    JpegForm progressive, restarts, trailer;
+    progressive.progressive = true;
+    restarts.restartRows = 1;
+    trailer.trailer = std::string("\xFF\xD8 camera notes", 15);
+    writeJpeg(src / "progressive.jpg", 160, 200, progressive);
+    writeJpeg(src / "restarts.jpg", 160, 200, restarts);
+    writeJpeg(src / "trailer.jpg", 160, 200, trailer);
     for (const char* name : {"progressive.jpg", "restarts.jpg", "trailer.jpg"}) {
         GreyImage image;
         EXPECT_EQ(loadGreyImage((src / name).c_str(), image), kLoaded) << name;
@@ -508,7 +497,9 @@ TEST_F(HardInputs, DeepColourTransparentAndMisnamedSheetsAreReadAsGreyPages) {
     saveBitmap(png, FIF_PNG, src / "b-misnamed.jpg");
     saveBitmap(deepTextSheet(FIT_UINT16, w, h), FIF_TIFF, src / "c-grey16.tif");
     saveBitmap(deepTextSheet(FIT_RGB16, w, h), FIF_TIFF, src / "d-colour48.tif");
-    writeCmykJpeg(src / "e-cmyk.jpg", w, h);
+    JpegForm cmyk;
+    cmyk.cmyk = true;
+    writeJpeg(src / "e-cmyk.jpg", w, h, cmyk);
     saveBitmap(cutOutTextSheet(w, h), FIF_PNG, src / "f-cutout.png");
 
     const CliRun r = run({"--quiet"});

@@ -138,8 +138,6 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     if (lines.size() != tier.lines.size()) {
         std::printf("  tier at y %d: %zu lines in the output, %zu in the truth\n", area.top, lines.size(),
                     tier.lines.size());
-        if (std::getenv("TOVEL_RELAYOUT_DETAIL"))
-            for (const Run& r : lines) std::printf("    run %d..%d ink %lld\n", r.first, r.last, r.ink);
         return;
     }
     ++t.tiersRead;
@@ -197,8 +195,6 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             pieces.erase(pieces.begin() + static_cast<long>(join) + 1);
         }
         if (pieces.empty()) continue;
-        if (std::getenv("TOVEL_RELAYOUT_DETAIL") && pieces.size() != d.chars.size())
-            std::printf("    line %zu: %zu pieces for %zu characters\n", k, pieces.size(), d.chars.size());
         ++t.linesRead;
         d.firstRow = pieces.front().first;
         d.lastRow = pieces.back().last;
@@ -317,10 +313,6 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             const bool ok = m != matches.end() && std::fabs(d.pieces[m->second].meanY - expected) <= 0.1 * pitch &&
                             inkKept(i, m->second);
             t.aligned += ok;
-            if (!ok && std::getenv("TOVEL_RELAYOUT_DETAIL"))
-                std::printf("    line %zu cell %d: %s\n", k, c.cell,
-                            m == matches.end() ? "nothing near its row"
-                                               : (std::to_string((d.pieces[m->second].meanY - expected) / pitch) + " pitch off").c_str());
         }
     }
 }
@@ -335,8 +327,6 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
         SynthOptions o;
         o.seed = 9000 + static_cast<uint64_t>(i);
         ASSERT_TRUE(applyPreset(i % 2 ? "two-tier" : "novel-page", o));
-        const bool selfCheck = std::getenv("TOVEL_RELAYOUT_SELF_CHECK") != nullptr;
-        if (selfCheck) o.rotateDegrees = o.shear = o.speckles = 0.0;
         GreyImage sheet;
         SheetTruth truth;
         std::string error;
@@ -349,7 +339,6 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
         }
         GreyImage written;
         ASSERT_EQ(loadGreyImage((dir / "sheet-out-tovel.png").c_str(), written), 0);
-        if (selfCheck) written = sheet;
         ASSERT_EQ(written.width, sheet.width);
         ASSERT_EQ(written.height, sheet.height);
         std::printf("seed %llu (%s, %.2f degrees):\n", static_cast<unsigned long long>(o.seed),
@@ -425,6 +414,5 @@ TEST(RelayoutOnSheets, SheetsScannedTurnedComeOutUpright) {
         const std::vector<double> t = thumbnail(written, tw, th);
         const double same = difference(reference, t, false), flipped = difference(reference, t, true);
         EXPECT_LT(same, flipped) << "turned " << turn << " comes out upside down";
-        std::printf("turned %d: differs from the upright sheet by %.1f, from it upside down by %.1f\n", turn, same, flipped);
     }
 }
