@@ -106,8 +106,24 @@ bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX) {
             break;
         }
     }
-    if (jumps > 2) return false;
+    if (jumps > 2) return isDarkBinding(band, image, waveX);
     return rowsFound >= (band.yBottom - band.yTop + 1) / 3;
+}
+
+bool isDarkBinding(const VerticalBand& band, const GreyImage& image, double waveX) {
+    if (image.width <= image.height || bandWidth(band) > 2 * waveX) return false;
+    const int centre = (band.xLeftTop + band.xLeftBottom + band.xRightTop + band.xRightBottom) / 4;
+    if (3 * centre < image.width || 3 * centre > 2 * image.width) return false;
+    int rows = 0, shadedRows = 0;
+    for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) continue;
+        int shaded = 0;
+        for (int x = x0; x <= x1; ++x) shaded += image.at(x, y) < 224;
+        ++rows;
+        shadedRows += 2 * shaded >= x1 - x0 + 1;
+    }
+    return rows > 0 && 2 * shadedRows >= rows;
 }
 
 bool shouldMergePages(const VerticalBand& left, const VerticalBand& right, double waveX, int imageWidth) {

@@ -30,8 +30,15 @@ void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX);
 int seamFromGap(const VerticalBandList& pages, int imageWidth, int imageHeight);
 
 // True when the band's leftmost dark pixels (grey value at most 155) form an almost unbroken
-// edge over at least a third of its rows, with at most two jumps of a tenth of waveX.
+// edge over at least a third of its rows, with at most two jumps of a tenth of waveX; a band
+// whose edge jumps more is still a seam when isDarkBinding holds for it.
 bool isSeam(const VerticalBand& band, const GreyImage& image, double waveX);
+
+// True for the shadow or strip of a binding that the cleaning left dark: on a landscape sheet, a
+// band at most 2 waveX wide, centred in the middle third, with at least every other row at least
+// half shaded (grey value under 224). Its leftmost dark pixels follow the grain of the shadow, so
+// the edge test of isSeam misses it; text columns have under a quarter of their rows so shaded.
+bool isDarkBinding(const VerticalBand& band, const GreyImage& image, double waveX);
 
 // True when the gap between two pages is narrow (at most 1.41 waveX), or of medium width (up to
 // 2.25 waveX) and away from the middle and the edges of the sheet: then it is a wide space

@@ -1,6 +1,8 @@
 #include "prep/sheet_cleaning.h"
 
 #include "core/progress.h"
+#include "core/trace.h"
+#include "prep/frame_lines.h"
 #include "prep/noise_cleaning.h"
 
 bool cleanForAnalysis(GreyImage& image, double waveX, double waveY) {
@@ -16,6 +18,8 @@ bool cleanForAnalysis(GreyImage& image, double waveX, double waveY) {
                    static_cast<int>(0.01 * waveX * waveY));
         cleanSmallIslands(image, scratch, 160, 50, 110, 0);
     }
+    const int sides = removeFrameLines(image);
+    if (sides > 0) trace("frame lines removed on %d sides.\n", sides);
     return showPreview(image);
 }
 

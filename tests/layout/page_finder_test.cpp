@@ -87,3 +87,24 @@ TEST(PageDecisions, TwoPagesOfALandscapeSheetMeetAtTheMiddleOfTheirGap) {
     pages.append(uprightBand(1950, 1990, 0, 1399, 2));
     EXPECT_EQ(seamFromGap(pages, 2000, 1400), -1);
 }
+
+TEST(PageDecisions, AShadowedBindingInTheMiddleOfASpreadIsASeam) {
+    // A gutter shadow after cleaning: a grey grain whose leftmost dark pixel wanders by more than
+    // a tenth of waveX from row to row, so the edge test alone rejects it.
+    GreyImage image;
+    fillImage(image, 1200, 600, [](int x, int y) {
+        const bool grain = x >= 580 && x < 640 && (x * 31 + y * 17) % 5 != 0 && (y % 7 != 0 || x > 600);
+        const bool text = x >= 300 && x < 340 && (y / 30) % 2 == 0 && (x + y) % 3 == 0;
+        return static_cast<unsigned char>(grain ? 170 - (x + y) % 40 : text ? 0 : 255);
+    });
+    const VerticalBand shadow = uprightBand(575, 645, 0, 599, 0);
+    EXPECT_TRUE(isDarkBinding(shadow, image, 50));
+    EXPECT_TRUE(isSeam(shadow, image, 50));
+    EXPECT_FALSE(isDarkBinding(uprightBand(295, 345, 0, 599, 0), image, 50)) << "a text column, off-centre";
+
+    // The same grain is no seam on a portrait sheet, nor when it lies outside the middle third.
+    GreyImage portrait;
+    fillImage(portrait, 1200, 1300, [&](int x, int y) { return image.at(x, y % 600); });
+    EXPECT_FALSE(isDarkBinding(uprightBand(575, 645, 0, 1299, 0), portrait, 50));
+    EXPECT_FALSE(isDarkBinding(shadow, image, 30)) << "wider than 2 waveX";
+}
