@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/line_fit.h"
 #include "core/trace.h"
 #include "layout/row_placement.h"
 
@@ -29,6 +30,39 @@ int groupOf(const VerticalBand& b) { return b.lineIfAny()->lineGroup; }
 int edgeThrough(int x, int xA, int yA, int xB, int yB) {
     if (xB == xA) return yA;
     return ((x - xA) * yB + (xB - x) * yA) / (xB - xA);
+}
+
+// Where the line's characters sit along it, as a full-height character in cell i would sit:
+// centre(i) = intercept + pitch * i, fitted to the full-height boxes, at the left and at the
+// right edge of the line.
+struct CellFit {
+    double leftIntercept = 0, leftPitch = 0;
+    double rightIntercept = 0, rightPitch = 0;
+};
+
+// Fits the cell centres of a line when at least three full-height characters (taller than
+// 0.484 H, not spaces) lie on one pitch: every box centre within a quarter of the pitch of the
+// fit, and the pitch between 0.6 and 1.6 H. Answers false otherwise (too few characters, or the
+// cut into characters is not regular enough to be trusted).
+bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
+    std::vector<double> index, left, right;
+    for (uint32_t i = 0; i < characters.count(); ++i) {
+        const HorizontalBand& c = characters[i];
+        if (c.type == 3 || bandHeight(c) <= static_cast<int>(0.484 * H)) continue;
+        index.push_back(i);
+        left.push_back((c.yTopLeft + c.yBottomLeft) / 2.0);
+        right.push_back((c.yTopRight + c.yBottomRight) / 2.0);
+    }
+    if (index.size() < 3) return false;
+    fitLine(index, left, fit.leftPitch, fit.leftIntercept);
+    fitLine(index, right, fit.rightPitch, fit.rightIntercept);
+    for (const double pitch : {fit.leftPitch, fit.rightPitch})
+        if (pitch < 0.6 * H || pitch > 1.6 * H) return false;
+    for (size_t k = 0; k < index.size(); ++k) {
+        if (std::fabs(left[k] - (fit.leftIntercept + fit.leftPitch * index[k])) > fit.leftPitch / 4) return false;
+        if (std::fabs(right[k] - (fit.rightIntercept + fit.rightPitch * index[k])) > fit.rightPitch / 4) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -164,8 +198,23 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     }
     const HorizontalBand& last = characters[n - 1];
     const int below = static_cast<int>(0.3f * static_cast<float>(H));
-    const int bottomLeft = last.yBottomLeft + below;
-    const int bottomRight = last.yBottomRight + below;
+    int bottomLeft = last.yBottomLeft + below;
+    int bottomRight = last.yBottomRight + below;
+
+    // The ends of the line taken from its first and last boxes shift the whole line when a
+    // glyph there does not fill its cell (a small kana, a dash, a comma): the line is then
+    // stretched by the difference and its characters drift off the group's grid by up to a
+    // third of a cell. Where the characters lie on a regular pitch, the ends are where a
+    // full-height character in the first and last cell would have its top and bottom.
+    CellFit fit;
+    const bool fitted = info.smallLastChar == 0 && fitCells(characters, H, fit);
+    if (fitted) {
+        const double lastIndex = static_cast<double>(n - 1);
+        topLeft = static_cast<int>(std::lround(fit.leftIntercept - H / 2.0));
+        topRight = static_cast<int>(std::lround(fit.rightIntercept - H / 2.0));
+        bottomLeft = static_cast<int>(std::lround(fit.leftIntercept + fit.leftPitch * lastIndex + H / 2.0)) + below;
+        bottomRight = static_cast<int>(std::lround(fit.rightIntercept + fit.rightPitch * lastIndex + H / 2.0)) + below;
+    }
 
     HorizontalBand body;
     body.xLeft = xLeftLimit;
@@ -189,7 +238,7 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
         destBottom = base + static_cast<int>(0.47 * H);
     } else {
         destBottom = base - static_cast<int>(static_cast<float>(info.tailBlanks) * pitch);
-        if (last.type != 3 && bandHeight(last) <= static_cast<int>(0.484 * H)) {
+        if (!fitted && last.type != 3 && bandHeight(last) <= static_cast<int>(0.484 * H)) {
             bool spaced = false;
             if (n >= 2) {
                 const HorizontalBand& prev = characters[n - 2];

@@ -1,40 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "settings/app_settings.h"
 #include "settings/ini_file.h"
 #include "test_support.h"
 
-namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
-
-TEST(IniValues, SwitchesAreOnOnlyForUpperCaseTrue) {
+TEST(IniValues, SwitchesAreOnOnlyForUpperCaseTrueAndMarginsTakeTheLeadingInteger) {
     EXPECT_TRUE(parseSwitch("TRUE"));
-    EXPECT_FALSE(parseSwitch("true"));
-    EXPECT_FALSE(parseSwitch("1"));
-    EXPECT_FALSE(parseSwitch(""));
-    EXPECT_STREQ(formatSwitch(true), "TRUE");
-    EXPECT_STREQ(formatSwitch(false), "FALSE");
-}
-
-TEST(IniValues, MarginsTakeTheLeadingInteger) {
-    EXPECT_EQ(parseMargin("12abc"), 12);
-    EXPECT_EQ(parseMargin("abc"), 0);
-    EXPECT_EQ(parseMargin("  -7px"), -7);
-    EXPECT_EQ(parseMargin("+30"), 30);
-    EXPECT_EQ(parseMargin(""), 0);
-    EXPECT_EQ(parseMargin("99999999999"), 2147483647);
-    EXPECT_EQ(parseMargin("-99999999999"), -2147483647 - 1);
+    for (const char* off : {"true", "1", ""}) EXPECT_FALSE(parseSwitch(off)) << off;
+    const std::pair<const char*, int> margins[] = {{"12abc", 12}, {"abc", 0}, {"  -7px", -7}, {"+30", 30}, {"", 0},
+                                                   {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    for (auto [text, value] : margins) EXPECT_EQ(parseMargin(text), value) << text;
 }
 
 TEST(IniFile, ReadsTheGeneralSectionWithDefaultsForWhatIsMissing) {
@@ -51,10 +26,8 @@ TEST(IniFile, ReadsTheGeneralSectionWithDefaultsForWhatIsMissing) {
     EXPECT_EQ(settings.sourceFolder, "/scans/本");
     EXPECT_EQ(settings.destinationFolder, "");
     EXPECT_EQ(options.dividePage, 0) << "lower-case true is off, and other sections do not count";
-    EXPECT_EQ(options.removeHeader, 0);
-    EXPECT_EQ(options.setMargin, 1);
-    EXPECT_EQ(options.verticalMargin, 12);
-    EXPECT_EQ(options.horizontalMargin, 0);
+    EXPECT_EQ(std::tuple(options.removeHeader, options.setMargin, options.verticalMargin, options.horizontalMargin),
+              std::tuple(0, 1, 12, 0));
 
     AppSettings missing;
     missing.iniPath = dir / "absent.ini";
@@ -71,13 +44,13 @@ TEST(IniFile, WritingOneKeyKeepsEveryOtherLine) {
     writeFile(path, "; written by hand\n[GENERAL]\nSourceFolder=/a\n\nDividePage=FALSE\n[X]\nk=v\n");
     ASSERT_TRUE(saveSetting(path, "DividePage", "TRUE"));
     ASSERT_TRUE(saveSetting(path, "VerticalMargin", "40"));
-    EXPECT_EQ(readAll(path),
+    EXPECT_EQ(readFile(path),
               "; written by hand\n[GENERAL]\nSourceFolder=/a\n\nDividePage=TRUE\n"
               "VerticalMargin=40\n[X]\nk=v\n");
 
     const std::string fresh = dir / "new.ini";
     ASSERT_TRUE(saveSetting(fresh, "SetMargin", "FALSE"));
-    EXPECT_EQ(readAll(fresh), "[GENERAL]\nSetMargin=FALSE\n");
+    EXPECT_EQ(readFile(fresh), "[GENERAL]\nSetMargin=FALSE\n");
     EXPECT_EQ(listFolder(dir.path()), "TOVEL.ini new.ini") << "no temporary file is left";
 
     EXPECT_FALSE(saveSetting((dir / "no-such-folder") + "/TOVEL.ini", "SetMargin", "TRUE"));

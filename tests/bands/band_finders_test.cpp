@@ -14,16 +14,13 @@ struct Stroke {
 };
 
 GreyImage strokes(int w, int h, std::initializer_list<Stroke> list) {
-    GreyImage image;
-    fillImage(image, w, h, [&](int x, int y) {
+    return inked(w, h, [&](int x, int y) {
         for (const Stroke& s : list) {
-            if (y < s.top || y > s.bottom) continue;
             const int left = edgeAt(y, 0, s.x0, h - 1, s.x1);
-            if (x >= left && x < left + s.width) return static_cast<unsigned char>(0);
+            if (y >= s.top && y <= s.bottom && x >= left && x < left + s.width) return true;
         }
-        return static_cast<unsigned char>(255);
+        return false;
     });
-    return image;
 }
 
 // The same image turned a quarter, so that vertical strokes become horizontal ones.
@@ -43,8 +40,7 @@ void columns4(VerticalBandList& out, const GreyImage& image, std::string* traced
 }  // namespace
 
 TEST(BandFinders, ABlankRegionGivesNoBandAndOnlyTheHeading) {
-    GreyImage blank;
-    fillImage(blank, 120, 80, [](int, int) { return 255; });
+    const GreyImage blank = flat(120, 80);
     VerticalBandList v;
     v.append(VerticalBand());  // the finders empty their list first
     std::string traced;
@@ -73,12 +69,9 @@ TEST(BandFinders, SlantedStrokesGiveBandsWhoseEdgesFollowTheSlant) {
     ASSERT_EQ(v.count(), 2u) << traced;
     for (uint32_t i = 0; i < 2; ++i) {
         const int x0 = i == 0 ? 40 : 120;
-        EXPECT_NEAR(v[i].xLeftTop, x0, 1);
-        EXPECT_NEAR(v[i].xLeftBottom, x0 + 4, 1);
-        EXPECT_NEAR(v[i].xRightTop, x0 + 5, 1);
-        EXPECT_NEAR(v[i].xRightBottom, x0 + 9, 1);
-        EXPECT_EQ(v[i].yTop, 0);
-        EXPECT_EQ(v[i].yBottom, 120);
+        const std::vector<int> edges = xEdges(v[i]), expected = {x0, x0 + 5, x0 + 4, x0 + 9};
+        for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(edges[k], expected[k], 1) << "band " << i << ", edge " << k;
+        EXPECT_EQ(std::pair(v[i].yTop, v[i].yBottom), std::pair(0, 120));
     }
     EXPECT_EQ(traced, "findVerticalBands4(0,0,199,120;dxStep=1): **\n");
 
@@ -107,11 +100,9 @@ TEST(BandFinders, SpecksBeforeTheFirstColumnAreErasedButNotLaterOnes) {
     EXPECT_NEAR(v[2].xLeftTop, 140, 1);
 
     // Above the first tier, rows not taller than minHeight go.
-    GreyImage page;
-    fillImage(page, 120, 200, [](int x, int y) {
+    const GreyImage page = inked(120, 200, [](int x, int y) {
         const bool speck = y >= 10 && y < 12 && x >= 50 && x < 55;
-        const bool tier = y >= 40 && y < 90 && x >= 10 && x < 110 && x % 6 < 4;
-        return static_cast<unsigned char>(speck || tier ? 0 : 255);
+        return speck || (y >= 40 && y < 90 && x >= 10 && x < 110 && x % 6 < 4);
     });
     HorizontalBandList h;
     TraceCapture quiet;
@@ -132,8 +123,7 @@ TEST(BandFinders, SubdivisionStaysInsideTheBandAndEndsAtItsRightEdge) {
     ASSERT_EQ(parts.count(), 2u) << capture.text();
     EXPECT_GE(parts[0].xLeftTop, 70) << "nothing left of the band";
     EXPECT_NEAR(parts[0].xLeftTop, 80, 1);
-    EXPECT_EQ(parts[1].xRightTop, 150);
-    EXPECT_EQ(parts[1].xRightBottom, 150);
+    EXPECT_EQ(std::pair(parts[1].xRightTop, parts[1].xRightBottom), std::pair(150, 150));
     EXPECT_EQ(capture.text(), "subdivideVerticalBand(70,0,150,120;threshold=60): **\n");
 
     const GreyImage rows = turned(image);
@@ -142,21 +132,15 @@ TEST(BandFinders, SubdivisionStaysInsideTheBandAndEndsAtItsRightEdge) {
     subdivideHorizontalBand(pieces, across, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 60, 255, 0.1, 1.0 / 600);
     ASSERT_EQ(pieces.count(), 2u);
     EXPECT_GE(pieces[0].yTopLeft, 70);
-    EXPECT_EQ(pieces[1].yBottomLeft, 150);
-    EXPECT_EQ(pieces[1].yBottomRight, 150);
+    EXPECT_EQ(std::pair(pieces[1].yBottomLeft, pieces[1].yBottomRight), std::pair(150, 150));
 }
 
 TEST(BandFinders, PagesOfASpreadAreFoundLeftToRight) {
     // Two blocks of lines with a wide gap between them.
-    GreyImage sheet;
-    fillImage(sheet, 300, 160, [](int x, int y) {
-        const bool text = y >= 20 && y < 140 && ((x >= 20 && x < 130) || (x >= 170 && x < 280)) && x % 10 < 6;
-        return static_cast<unsigned char>(text ? 0 : 255);
+    // The gaps between lines are crossed every third row so that each page is one block of ink.
+    const GreyImage sheet = inked(300, 160, [](int x, int y) {
+        return y >= 20 && y < 140 && ((x >= 20 && x < 130) || (x >= 170 && x < 280)) && (x % 10 < 6 || y % 3 == 0);
     });
-    // Fill the gaps between lines so that each page is one block of ink.
-    for (int y = 20; y < 140; ++y)
-        for (int x = 20; x < 280; ++x)
-            if ((x < 130 || x >= 170) && y % 3 == 0) sheet.at(x, y) = 0;
     VerticalBandList pages;
     TraceCapture capture;
     findVerticalBands1(pages, levelBand(0, 299, 0, 159, 0), sheet, 70, 15, 30);
@@ -170,16 +154,12 @@ TEST(BandFinders, PagesOfASpreadAreFoundLeftToRight) {
 TEST(BandFinders, ACapKeepsTheCutInAThinDarkStrokeUntilItEnds) {
     // A stroke two pixels wide on rows 50..60 is too light in sum to block a line at 2000 percent,
     // but every pixel of it passes the cap: the cut holds it as one band of eleven rows.
-    GreyImage image;
-    fillImage(image, 40, 120, [](int x, int y) {
-        return static_cast<unsigned char>(y >= 50 && y <= 60 && (x == 19 || x == 20) ? 0 : 255);
-    });
+    const GreyImage image = inked(40, 120, [](int x, int y) { return y >= 50 && y <= 60 && (x == 19 || x == 20); });
     HorizontalBandList capped, uncapped;
     TraceCapture quiet;
     findHorizontalBands2(capped, uprightBand(0, 39, 0, 119, 4), image, 2000, 0.1, 1.0 / 600, 233);
     ASSERT_EQ(capped.count(), 1u);
-    EXPECT_EQ(capped[0].yTopLeft, 50);
-    EXPECT_EQ(capped[0].yBottomRight, 60);
+    EXPECT_EQ(yEdges(capped[0]), (std::vector<int>{50, 50, 60, 60}));
     findHorizontalBands2(uncapped, uprightBand(0, 39, 0, 119, 4), image, 2000, 0.1, 1.0 / 600, 255);
     EXPECT_EQ(uncapped.count(), 0u);
 }

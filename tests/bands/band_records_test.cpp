@@ -39,9 +39,7 @@ TEST(BandRecords, CopiesAreDeepDownTheNesting) {
 }
 
 TEST(BandRecords, ListEditsMoveBandsAndKeepTheOrder) {
-    HorizontalBandList rows;
-    rows.append(row(0, 1));
-    rows.append(row(10, 11));
+    HorizontalBandList rows = horizontalList({row(0, 1), row(10, 11)});
     rows.insertAt(1, row(5, 6));
     ASSERT_EQ(rows.count(), 3u);
     EXPECT_EQ(rows[1].yTopLeft, 5);
@@ -65,44 +63,17 @@ TEST(BandRecords, ListEditsMoveBandsAndKeepTheOrder) {
     ASSERT_TRUE(pages[0].hasRows());
     EXPECT_EQ(pages[0].rows().count(), 1u);
 
-    VerticalBandList a, b;
-    a.append(VerticalBand());
-    b.append(VerticalBand());
-    b[0].type = 3;
-    a.appendAll(b);
-    EXPECT_EQ(a.count(), 2u);
-    EXPECT_EQ(a[1].type, 3);
-}
-
-TEST(BandRecords, DumpsPrintOneLinePerBand) {
-    VerticalBandList pages;
-    VerticalBand p = uprightBand(10, 409, 5, 900, 2);
-    p.xLeftBottom = 12;
-    p.xRightBottom = 413;
-    pages.append(p);
-    HorizontalBandList rows;
-    HorizontalBand r = row(3, 40, 4);
-    r.yBottomRight = 42;
-    r.baryX = 17;
-    rows.append(r);
-    TraceCapture capture;
-    dumpVerticalBands(pages);
-    dumpHorizontalBands(rows);
-    dumpVerticalBands(VerticalBandList());
-    EXPECT_EQ(capture.text(),
-              "(10~409,5)-(12~413,900) w=401 type2\n"
-              "(0,3~40)-(99,3~42) type4 h=39 baryX=17\n");
+    VerticalBandList a = verticalList({VerticalBand()});
+    a.appendAll(verticalList({uprightBand(0, 1, 0, 1, 3)}));
+    EXPECT_EQ(typesOf(a), (std::vector<int>{0, 3}));
 }
 
 TEST(BandGeometry, EdgesRoundHalfUpAndWhiteningStaysInsideTheClip) {
-    EXPECT_EQ(edgeAt(0, 0, 10, 100, 20), 10);
     EXPECT_EQ(edgeAt(50, 0, 10, 100, 20), 15);
     EXPECT_EQ(edgeAt(5, 0, 10, 100, 20), 11);  // 10.5 rounds up
     EXPECT_EQ(edgeAt(7, 7, 3, 7, 9), 3);      // a one-row edge sits at its top x
 
-    GreyImage image, companion;
-    fillImage(image, 10, 4, [](int, int) { return 0; });
-    fillImage(companion, 10, 4, [](int, int) { return 0; });
+    GreyImage image = flat(10, 4, 0), companion = image;
     image.companion = &companion;
     const HorizontalBand clip = levelBand(0, 7, 0, 3, 0);
     VerticalBand slanted = uprightBand(2, 4, 0, 0, 0);

@@ -10,26 +10,15 @@
 
 namespace {
 
-HorizontalBand wholeRows(const GreyImage& image) {
-    return levelBand(0, image.width - 1, 0, image.height - 1, 0);
-}
-
-// A fixed pseudo-random image (a linear congruential generator).
-GreyImage noisy(int w, int h, uint32_t seed) {
-    GreyImage image;
-    fillImage(image, w, h, [&seed](int, int) {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<unsigned char>(seed >> 24);
-    });
-    return image;
-}
+HorizontalBand wholeRows(const GreyImage& image) { return levelBand(0, image.width - 1, 0, image.height - 1, 0); }
 
 }  // namespace
 
 TEST(LineProbes, LinesFollowTheEdgeFormulaRowByRow) {
     // The probes step along a line without dividing per row; their sums must equal a walk that
     // evaluates the edge formula at every row, for lines of every slant, partly outside.
-    const GreyImage image = noisy(90, 70, 7);
+    uint32_t seed = 7;
+    const GreyImage image = filled(90, 70, [&seed](int, int) { return nextNoise(seed); });
     const HorizontalBand columns = levelBand(5, 80, -3, 75, 0);
     const VerticalBand rows = uprightBand(-4, 88, 6, 60, 0);
     for (int a = -30; a <= 110; a += 7)
@@ -58,8 +47,7 @@ TEST(LineProbes, LinesFollowTheEdgeFormulaRowByRow) {
 }
 
 TEST(LineProbes, ClearnessLimitsAndCaps) {
-    GreyImage image;
-    fillImage(image, 20, 11, [](int x, int) { return static_cast<unsigned char>(x == 10 ? 250 : 255); });
+    GreyImage image = filled(20, 11, [](int x, int) { return x == 10 ? 250 : 255; });
     const HorizontalBand region = wholeRows(image);
     EXPECT_TRUE(isLineClear(region, 3, 3, image, 0));
     EXPECT_FALSE(isLineClear(region, 10, 10, image, 0)) << "with percent 0 only pure white is clear";
@@ -79,42 +67,32 @@ TEST(LineProbes, ClearnessLimitsAndCaps) {
 }
 
 TEST(LineProbes, SweepsStopAtInkAndCrossingsMeasureIt) {
-    GreyImage image;
-    fillImage(image, 60, 40, [](int x, int) { return static_cast<unsigned char>(x >= 20 && x < 26 ? 0 : 255); });
+    const GreyImage image = inked(60, 40, [](int x, int) { return x >= 20 && x < 26; });
     const HorizontalBand region = wholeRows(image);
     int top = 0, bottom = 0;
     sweepToInk(region, top, bottom, 0, 0, image, 20, 0, 10, 0, 1, true);
-    EXPECT_EQ(top, 20);
-    EXPECT_EQ(bottom, 20);
+    EXPECT_EQ(std::pair(top, bottom), std::pair(20, 20));
     int maxInk = 0, bary = 0, steps = 0;
     sweepThroughInk(region, top, bottom, image, maxInk, bary, steps, 10);
     EXPECT_EQ(top, 26) << "the first clear line after the ink";
-    EXPECT_EQ(steps, 6);
-    EXPECT_EQ(maxInk, 40 * 255);
-    EXPECT_EQ(bary, 19);
+    EXPECT_EQ(std::tuple(steps, maxInk, bary), std::tuple(6, 40 * 255, 19));
 
-    int farTop = 70, farBottom = 75;
-    sweepToInk(region, farTop, farBottom, 0, 0, image, 20, 0, 10, 0, 1, true);
-    EXPECT_EQ(farTop, 71) << "a line already past the region comes back one further at once";
-    EXPECT_EQ(farBottom, 76);
+    top = 70, bottom = 75;
+    sweepToInk(region, top, bottom, 0, 0, image, 20, 0, 10, 0, 1, true);
+    EXPECT_EQ(std::pair(top, bottom), std::pair(71, 76)) << "a line past the region comes back one further at once";
 
     // Pulled back from the right, the line lands on the stroke's last column.
-    int rTop = 40, rBottom = 40;
-    retreatFromInk(rTop, rBottom, 0, 0, region, image, 20, 0, 2, 10);
-    EXPECT_EQ(rTop, 25);
-    EXPECT_EQ(rBottom, 25);
-    int aTop = 40, aBottom = 40;
-    alignToSlant(aTop, aBottom, 0, 0, region, image, 20, 0, 2, 10);
-    EXPECT_EQ(aTop, 25);
+    top = bottom = 40;
+    retreatFromInk(top, bottom, 0, 0, region, image, 20, 0, 2, 10);
+    EXPECT_EQ(std::pair(top, bottom), std::pair(25, 25));
+    top = bottom = 40;
+    alignToSlant(top, bottom, 0, 0, region, image, 20, 0, 2, 10);
+    EXPECT_EQ(top, 25);
 }
 
 TEST(LineProbes, TiltingSweepsFollowASlantedEdge) {
     // A stroke whose left edge runs from x = 30 at the top to x = 20 at the bottom.
-    GreyImage image;
-    fillImage(image, 80, 101, [](int x, int y) {
-        const int left = 30 - y / 10;
-        return static_cast<unsigned char>(x >= left && x < left + 8 ? 0 : 255);
-    });
+    const GreyImage image = inked(80, 101, [](int x, int y) { return x >= 30 - y / 10 && x < 38 - y / 10; });
     const HorizontalBand region = wholeRows(image);
     int top = 0, bottom = 0;
     sweepToInk(region, top, bottom, 0, 0, image, 50, 0, 5, 0, 1, false);
@@ -140,8 +118,7 @@ TEST(LineProbes, TiltingSweepsFollowASlantedEdge) {
 }
 
 TEST(LineProbes, BarycentreAndInkWidth) {
-    GreyImage image;
-    fillImage(image, 40, 30, [](int x, int y) { return static_cast<unsigned char>((x == 10 || x == 30) && y > 5 ? 0 : 255); });
+    const GreyImage image = inked(40, 30, [](int x, int y) { return (x == 10 || x == 30) && y > 5; });
     EXPECT_EQ(barycenterX(levelBand(0, 39, 0, 29, 0), image), 20);
     EXPECT_EQ(barycenterX(levelBand(10, 10, 0, 29, 0), image), 10) << "one column wide";
     EXPECT_EQ(barycenterX(levelBand(15, 25, 0, 29, 0), image), 20) << "no ink: the middle column";
@@ -156,11 +133,10 @@ TEST(LineProbes, BarycentreAndInkWidth) {
 TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
     // Sparse specks on white: walks that step over blank positions and blocks must give the
     // same answers as walks that read every pixel.
-    GreyImage image;
     uint32_t seed = 99;
-    fillImage(image, 150, 400, [&seed](int, int) {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<unsigned char>((seed >> 24) < 3 ? (seed >> 8) & 0x7F : 255);
+    const GreyImage image = filled(150, 400, [&seed](int, int) {
+        nextNoise(seed);
+        return (seed >> 24) < 3 ? (seed >> 8) & 0x7F : 255;
     });
     const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
     const probes::Frame plain = probes::columnFrame(region, image);
@@ -188,17 +164,12 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
 TEST(LineProbes, PullingBackALineFromPastTheRegionEnds) {
     // Past the region a line counts no pixel and is always clear: straightening it must stop
     // there rather than walk it right for ever.
-    GreyImage white;
-    fillImage(white, 100, 60, [](int, int) { return 255; });
-    const HorizontalBand region = wholeRows(white);
+    const GreyImage white = flat(100, 60);
     // It cannot be turned there either, so it is pulled back as it is, over the white, to the
     // lower bound: the last clear position (0, 30), minus one.
-    int top = 150, bottom = 180;
-    alignToSlant(top, bottom, 0, 0, region, white, 30, 0, 0, 10);
-    EXPECT_EQ(top, -1);
-    EXPECT_EQ(bottom, 29);
-    top = 150, bottom = 180;
-    retreatFromInk(top, bottom, 0, 0, region, white, 30, 0, 0, 10);
-    EXPECT_EQ(top, -1);
-    EXPECT_EQ(bottom, 29);
+    for (auto pull : {alignToSlant, retreatFromInk}) {
+        int top = 150, bottom = 180;
+        pull(top, bottom, 0, 0, wholeRows(white), white, 30, 0, 0, 10);
+        EXPECT_EQ(std::pair(top, bottom), std::pair(-1, 29));
+    }
 }

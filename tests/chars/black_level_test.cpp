@@ -67,11 +67,7 @@ struct Profile {
 };
 
 GreyImage columnImage(const Profile& p) {
-    GreyImage image;
-    fillImage(image, 20, static_cast<int>(p.rows.size()), [&p](int, int y) {
-        return static_cast<unsigned char>(p.rows[static_cast<size_t>(y)]);
-    });
-    return image;
+    return filled(20, static_cast<int>(p.rows.size()), [&p](int, int y) { return p.rows[static_cast<size_t>(y)]; });
 }
 
 struct Level {
@@ -122,16 +118,16 @@ TEST(BlackLevel, PicksTheLevelWhereTheColumnFallsApartIntoCharacters) {
     const std::string at200 =
         "val=200 で切断してできる区間の幅のグループ分け: "
         "(22,22,22,22,22,22,22,22,22,22,22,) maxSize=10.476191, ratio=0.952381\n";
-    EXPECT_NE(found.trace.find(at200), std::string::npos) << found.trace;
-    EXPECT_NE(found.trace.find("val=100 "), std::string::npos);
-    EXPECT_NE(found.trace.find("optVal=200, nextVal=150, threshold=100\n"), std::string::npos);
+    EXPECT_TRUE(contains(found.trace, at200));
+    EXPECT_TRUE(contains(found.trace, "val=100 "));
+    EXPECT_TRUE(contains(found.trace, "optVal=200, nextVal=150, threshold=100\n"));
 }
 
 TEST(BlackLevel, StopsAtTheLowerLimitFromTheThirdCandidateOn) {
     const Level found = blackLevel(characters(), 255);
-    EXPECT_NE(found.trace.find("val=200 "), std::string::npos) << "the second candidate is tried";
-    EXPECT_NE(found.trace.find("下限に到達\n"), std::string::npos);
-    EXPECT_EQ(found.trace.find("val=150 "), std::string::npos);
+    EXPECT_TRUE(contains(found.trace, "val=200 ")) << "the second candidate is tried";
+    EXPECT_TRUE(contains(found.trace, "下限に到達\n"));
+    EXPECT_FALSE(contains(found.trace, "val=150 "));
     EXPECT_EQ(found.value, 100);
 }
 
@@ -144,8 +140,7 @@ TEST(BlackLevel, PeaksMustRiseAndFallByMoreThan18) {
     };
     const Level flat = blackLevel(blocks(18), 0);
     EXPECT_EQ(flat.value, 255);
-    EXPECT_NE(flat.trace.find("optVal=255, nextVal=2147483647, threshold=255\n"),
-              std::string::npos);
+    EXPECT_TRUE(contains(flat.trace, "optVal=255, nextVal=2147483647, threshold=255\n"));
     EXPECT_EQ(blackLevel(blocks(19), 0).value, 19);
 
     // A top of 100 that falls only to 82 (100 - 18) before coming back is no peak; to 81 it is.
@@ -157,11 +152,11 @@ TEST(BlackLevel, PeaksMustRiseAndFallByMoreThan18) {
         return p.add(255, 6);
     };
     const Level shallow = blackLevel(dipped(82), 0);
-    EXPECT_EQ(shallow.trace.find("val=100 "), std::string::npos);
+    EXPECT_FALSE(contains(shallow.trace, "val=100 "));
     EXPECT_EQ(shallow.value, 255);
     const Level deep = blackLevel(dipped(81), 0);
-    EXPECT_NE(deep.trace.find("val=100 "), std::string::npos);
-    EXPECT_NE(deep.trace.find("optVal=255, nextVal=100, threshold=100\n"), std::string::npos);
+    EXPECT_TRUE(contains(deep.trace, "val=100 "));
+    EXPECT_TRUE(contains(deep.trace, "optVal=255, nextVal=100, threshold=100\n"));
 }
 
 TEST(BlackLevel, RunsTouchingTheEndsOfTheColumnAreNotCounted) {
@@ -169,7 +164,7 @@ TEST(BlackLevel, RunsTouchingTheEndsOfTheColumnAreNotCounted) {
     p.add(0, 15).add(255, 4).add(0, 20).add(255, 4).add(0, 20).add(255, 4).add(0, 15);
     const std::string expected =
         "val=255 で切断してできる区間の幅のグループ分け: (22,22,) maxSize=1.904762, ratio=0.952381\n";
-    EXPECT_NE(blackLevel(p, 0).trace.find(expected), std::string::npos);
+    EXPECT_TRUE(contains(blackLevel(p, 0).trace, expected));
 }
 
 TEST(BlackLevel, ASlantedColumnIsReadBetweenItsOwnEdges) {
@@ -180,16 +175,15 @@ TEST(BlackLevel, ASlantedColumnIsReadBetweenItsOwnEdges) {
     VerticalBand column = uprightBand(20, 39, 5, 5 + rows - 1, 0);
     column.xLeftBottom = 30;
     column.xRightBottom = 49;
-    GreyImage image;
-    fillImage(image, 60, rows + 10, [&](int x, int y) {
+    const GreyImage image = filled(60, rows + 10, [&](int x, int y) {
         const bool inside = y >= column.yTop && y <= column.yBottom &&
                             x >= edgeAt(y, column.yTop, 20, column.yBottom, 30) &&
                             x <= edgeAt(y, column.yTop, 39, column.yBottom, 49);
-        return static_cast<unsigned char>(inside ? p.rows[static_cast<size_t>(y - 5)] : 0);
+        return inside ? p.rows[static_cast<size_t>(y - 5)] : 0;
     });
     TraceCapture capture;
     EXPECT_EQ(findBlackLevel(0, column, image, bandWidth(column)), 100);
-    EXPECT_NE(capture.text().find("optVal=200, nextVal=150, threshold=100\n"), std::string::npos);
+    EXPECT_TRUE(contains(capture.text(), "optVal=200, nextVal=150, threshold=100\n"));
 }
 
 }  // namespace

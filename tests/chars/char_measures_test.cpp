@@ -9,14 +9,8 @@
 
 namespace {
 
-// A white page with black ink wherever ink(x, y) holds.
-GreyImage page(int w, int h, const std::function<bool(int, int)>& ink) {
-    GreyImage image;
-    fillImage(image, w, h, [&](int x, int y) { return static_cast<unsigned char>(ink(x, y) ? 0 : 255); });
-    return image;
-}
-
-GreyImage blank() { return page(60, 200, [](int, int) { return false; }); }
+GreyImage page(int w, int h, const std::function<bool(int, int)>& ink) { return inked(w, h, ink); }
+GreyImage blank() { return flat(60, 200); }
 
 // A filled rectangle, both corners included.
 std::function<bool(int, int)> box(int x0, int x1, int y0, int y1) {
@@ -51,14 +45,15 @@ HorizontalBandList column(const std::vector<std::pair<int, int>>& topAndHeight) 
     return list;
 }
 
+// Characters of the given heights, 5 rows apart.
 HorizontalBandList ofHeights(const std::vector<int>& heights) {
-    std::vector<std::pair<int, int>> t;
+    HorizontalBandList list;
     int top = 0;
     for (int h : heights) {
-        t.push_back({top, h});
+        list.append(levelBand(0, 19, top, top + h - 1, 2));
         top += h + 5;
     }
-    return column(t);
+    return list;
 }
 
 int charHeight(const std::vector<int>& heights, int ref, int mode = 2, int colWidth = 20) {
@@ -134,17 +129,14 @@ TEST(CharShapes, VerticalBarIsAThinStraightStroke) {
 TEST(CharShapes, InkExtentStaysBetweenTheEdges) {
     int left = 0, right = 0;
     inkExtentX(levelBand(0, 39, 100, 109, 2), page(40, 200, box(12, 17, 104, 105)), left, right);
-    EXPECT_EQ(left, 12);
-    EXPECT_EQ(right, 17);
+    EXPECT_EQ(std::pair(left, right), std::pair(12, 17));
     inkExtentX(levelBand(0, 39, 100, 109, 2), blank(), left, right);
-    EXPECT_EQ(left, -1);
-    EXPECT_EQ(right, -1);
+    EXPECT_EQ(std::pair(left, right), std::pair(-1, -1));
     // The top edge falls from row 100 to row 120: a dot at row 105 is inside only near the left.
     HorizontalBand slanted = levelBand(0, 39, 100, 130, 2);
     slanted.yTopRight = 120;
     inkExtentX(slanted, page(40, 200, [](int x, int y) { return y == 105 && (x == 5 || x == 35); }), left, right);
-    EXPECT_EQ(left, 5);
-    EXPECT_EQ(right, 5);
+    EXPECT_EQ(std::pair(left, right), std::pair(5, 5));
 }
 
 TEST(CharShapes, MaxMinValueTellsWhetherInkCrossesAGap) {

@@ -17,14 +17,13 @@ struct DrawnColumn {
     GreyImage image;
     VerticalBand column;
 
-    explicit DrawnColumn(const std::vector<Mark>& marks, int height = 700) {
-        fillImage(image, 40, height, [&](int x, int y) {
-            for (const Mark& m : marks)
-                if (x >= m.x0 && x <= m.x1 && y >= m.y0 && y <= m.y1) return static_cast<unsigned char>(0);
-            return static_cast<unsigned char>(255);
-        });
-        column = uprightBand(0, 39, 0, height - 1, 4);
-    }
+    explicit DrawnColumn(const std::vector<Mark>& marks, int height = 700)
+        : image(inked(40, height, [&](int x, int y) {
+              for (const Mark& m : marks)
+                  if (x >= m.x0 && x <= m.x1 && y >= m.y0 && y <= m.y1) return true;
+              return false;
+          })),
+          column(uprightBand(0, 39, 0, height - 1, 4)) {}
 };
 
 // A character-like mark: a 30 x 30 cell holding three bars, so it is ink with inner gaps.
@@ -65,8 +64,7 @@ TEST(CharSegmentation, EveryGlyphOfARegularColumnIsOneCharacter) {
     glyphs(marks, 10, 12);
     DrawnColumn d(marks);
     const Result r = segment(d);
-    EXPECT_EQ(r.characters, 12);
-    EXPECT_EQ(r.spaces, 0);
+    EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(12, 0));
     const LineInfo& info = d.column.line();
     EXPECT_NEAR(info.typicalCharHeight, 30, 2);
     EXPECT_NEAR(info.typicalCharSpace, 36, 2);
@@ -93,8 +91,7 @@ TEST(CharSegmentation, GapsOfMoreThanACellGetBlankCells) {
         const HorizontalBand& s = r.chars[i];
         EXPECT_EQ(s.type, 3);
         EXPECT_EQ(s.yTopLeft, s.yBottomRight);
-        EXPECT_EQ(s.xLeft, 0);
-        EXPECT_EQ(s.xRight, 39);
+        EXPECT_EQ(std::pair(s.xLeft, s.xRight), std::pair(0, 39));
         EXPECT_GT(s.yTopLeft, r.chars[7].yBottomLeft);
         EXPECT_LT(s.yTopLeft, r.chars[10].yTopLeft);
     }
@@ -149,8 +146,7 @@ TEST(CharSegmentation, ATallCharacterIsDividedIntoTheFewestPiecesThatFit) {
         glyphs(marks, next + tall + 6, 5);
         DrawnColumn d(marks);
         const Result r = segment(d);
-        EXPECT_EQ(r.characters, 11 + pieces) << "block of " << tall;
-        EXPECT_EQ(r.spaces, 0) << "block of " << tall;
+        EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(11 + pieces, 0)) << "block of " << tall;
     }
 }
 
@@ -172,8 +168,7 @@ TEST(CharSegmentation, AHangingMarkAtTheEndIsASmallLastCharacter) {
     const int next = glyphs(marks, 10, 10);
     marks.push_back({24, 31, next - 4, next + 3});
     DrawnColumn d(marks);
-    const Result r = segment(d);
-    EXPECT_EQ(r.characters, 11);
+    EXPECT_EQ(segment(d).characters, 11);
     EXPECT_EQ(d.column.line().smallLastChar, 1);
 }
 
@@ -189,8 +184,7 @@ TEST(CharSegmentation, AColumnWithAnAbsurdPitchIsNoTextLine) {
 
 TEST(CharSegmentation, AnEmptyColumnLeavesNoCharactersAndNoLineRecord) {
     DrawnColumn d({});
-    const Result r = segment(d);
-    EXPECT_EQ(r.chars.count(), 0u);
+    EXPECT_EQ(segment(d).chars.count(), 0u);
     EXPECT_FALSE(d.column.hasLine());
 }
 
@@ -202,10 +196,8 @@ TEST(CharSegmentation, EvenSplitsShareTheHeightAndKeepTheBottom) {
     ASSERT_EQ(pieces.count(), 3u);
     EXPECT_EQ(pieces[0].yTopLeft, 10);
     EXPECT_EQ(pieces[0].yBottomLeft, 19);
-    EXPECT_EQ(pieces[1].yTopLeft, 20);
-    EXPECT_EQ(pieces[1].yTopRight, 22);
-    EXPECT_EQ(pieces[2].yBottomLeft, 40);
-    EXPECT_EQ(pieces[2].yBottomRight, 42);
+    EXPECT_EQ(std::pair(pieces[1].yTopLeft, pieces[1].yTopRight), std::pair(20, 22));
+    EXPECT_EQ(std::pair(pieces[2].yBottomLeft, pieces[2].yBottomRight), std::pair(40, 42));
 }
 
 TEST(CharSegmentation, ASpeckInTheBlankEndOfALineIsNoCharacter) {
@@ -217,7 +209,6 @@ TEST(CharSegmentation, ASpeckInTheBlankEndOfALineIsNoCharacter) {
         marks.push_back({18, 21, next + below, next + below + 3});
         DrawnColumn d(marks);
         const Result r = segment(d);
-        EXPECT_EQ(r.characters, characters) << "speck " << below << " rows below";
-        EXPECT_EQ(r.spaces, 0) << "speck " << below << " rows below";
+        EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(characters, 0)) << "speck " << below << " rows below";
     }
 }

@@ -26,21 +26,11 @@ std::string rowsOf(const GreyImage& image) {
 
 TEST(QuarterTurn, TurnsClockwiseByOneTwoAndThreeQuarters) {
     GreyImage image;
-    sample(image);
-    rotateQuarterTurns(image, 1);
-    EXPECT_EQ(image.width, 2);
-    EXPECT_EQ(image.height, 3);
-    EXPECT_EQ(rowsOf(image), "41/52/63");
-
-    sample(image);
-    rotateQuarterTurns(image, 2);
-    EXPECT_EQ(rowsOf(image), "654/321");
-
-    sample(image);
-    rotateQuarterTurns(image, 3);
-    EXPECT_EQ(rowsOf(image), "36/25/14");
-
-    sample(image);
+    for (auto [k, rows] : {std::pair{1, "41/52/63"}, {2, "654/321"}, {3, "36/25/14"}, {4, "123/456"}}) {
+        sample(image);
+        rotateQuarterTurns(image, k);
+        EXPECT_EQ(rowsOf(image), rows) << k << " quarter turns";
+    }
     rotateQuarterTurns(image, 1);
     rotateQuarterTurns(image, 3);
     EXPECT_EQ(rowsOf(image), "123/456");

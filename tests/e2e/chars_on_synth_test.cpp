@@ -19,11 +19,6 @@
 
 namespace {
 
-int pageCount(int fallback) {
-    const char* n = std::getenv("TOVEL_CHAR_PAGES");
-    return n ? std::max(1, std::atoi(n)) : fallback;
-}
-
 // What the truth says of one line.
 struct TrueLine {
     int chars = 0;  // characters, hanging marks included
@@ -54,23 +49,14 @@ VerticalBand columnOf(const LineTruth& line) {
     // The top two and the bottom two corners of the slanted column, whatever the turn.
     std::vector<Point> corners(line.box.p, line.box.p + 4);
     std::sort(corners.begin(), corners.end(), [](const Point& a, const Point& b) { return a.y < b.y; });
-    const Point& topLeft = corners[0].x < corners[1].x ? corners[0] : corners[1];
-    const Point& topRight = corners[0].x < corners[1].x ? corners[1] : corners[0];
-    const Point& bottomLeft = corners[2].x < corners[3].x ? corners[2] : corners[3];
-    const Point& bottomRight = corners[2].x < corners[3].x ? corners[3] : corners[2];
-    double top = 1e9, bottom = -1e9;
-    for (const Point& p : pts) {
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    VerticalBand c;
-    c.yTop = static_cast<int>(std::lround(top));
-    c.yBottom = static_cast<int>(std::lround(bottom));
-    c.xLeftTop = static_cast<int>(std::lround(topLeft.x)) - 2;
-    c.xLeftBottom = static_cast<int>(std::lround(bottomLeft.x)) - 2;
-    c.xRightTop = static_cast<int>(std::lround(topRight.x)) + 2;
-    c.xRightBottom = static_cast<int>(std::lround(bottomRight.x)) + 2;
-    c.type = 4;
+    const auto x = [](double v) { return static_cast<int>(std::lround(v)); };
+    const auto [top, bottom] =
+        std::minmax_element(pts.begin(), pts.end(), [](const Point& a, const Point& b) { return a.y < b.y; });
+    VerticalBand c = uprightBand(0, 0, x(top->y), x(bottom->y), 4);
+    c.xLeftTop = x(std::min(corners[0].x, corners[1].x)) - 2;
+    c.xRightTop = x(std::max(corners[0].x, corners[1].x)) + 2;
+    c.xLeftBottom = x(std::min(corners[2].x, corners[3].x)) - 2;
+    c.xRightBottom = x(std::max(corners[2].x, corners[3].x)) + 2;
     return c;
 }
 
@@ -140,7 +126,7 @@ bool runPage(const SynthOptions& o, std::deque<TierRun>& runs) {
 }  // namespace
 
 TEST(CharsOnSheets, CharactersIndentsAndLineEndsOfNovelPagesMatchTheTruth) {
-    const int n = pageCount(30);
+    const int n = envCount("TOVEL_CHAR_PAGES", 30);
     int lines = 0, charsRight = 0, headsRight = 0, tailsRight = 0, rejected = 0;
     for (int i = 0; i < n; ++i) {
         SynthOptions o;

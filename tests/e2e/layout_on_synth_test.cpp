@@ -102,7 +102,8 @@ TEST(LayoutOnSheets, PagesSeamsTiersAndColumnsOfNovelPagesAndSpreads) {
     std::printf("pages right on %d of %d sheets; seams found on %d of %d spreads (%d of %d with a binding strip); "
                 "%d text columns for %d lines\n",
                 pagesRight, n, seams, spreads, stripSeams, strips, columns, lines);
-    EXPECT_GE(pagesRight * 10, n * 8);
+    EXPECT_GE(pagesRight * 10, n * 9);
+    EXPECT_GE(seams * 10, spreads * 9);
     EXPECT_GE(columns * 10, lines * 9);
     EXPECT_LE(columns * 10, lines * 12) << "ruby should not count as text lines";
 }

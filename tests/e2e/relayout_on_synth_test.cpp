@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,6 @@
 #include "test_support.h"
 
 namespace {
-
-int sheetCount(int fallback) {
-    const char* n = std::getenv("TOVEL_RELAYOUT_SHEETS");
-    return n ? std::max(1, std::atoi(n)) : fallback;
-}
 
 bool dark(const GreyImage& image, int x, int y) { return image.at(x, y) < 128; }
 
@@ -42,6 +36,12 @@ std::vector<Run> runsOf(const std::vector<long long>& profile, int offset) {
         runs.back().ink += profile[static_cast<size_t>(i)];
     }
     return runs;
+}
+
+template <class T>
+T median(std::vector<T> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 struct Box {
@@ -100,6 +100,19 @@ int paperOf(const GreyImage& image) {
 
 double middleY(const Quad& q) { return (q.p[0].y + q.p[1].y + q.p[2].y + q.p[3].y) / 4; }
 
+// Generates a sheet, runs it through the whole pipeline and reads back what was written.
+void relayout(const SynthOptions& o, const TempDir& dir, GreyImage& sheet, SheetTruth& truth, GreyImage& written) {
+    std::string error;
+    ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+    const std::string in = dir / "sheet.png", out = dir / "sheet-out.png";
+    ASSERT_EQ(saveGreyImage(in.c_str(), sheet), 0);
+    {
+        TraceCapture quiet;
+        ASSERT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0);
+    }
+    ASSERT_EQ(loadGreyImage((dir / "sheet-out-tovel.png").c_str(), written), 0);
+}
+
 bool isKanji(const std::string& utf8) {
     if (utf8.size() != 3) return false;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -109,12 +122,8 @@ bool isKanji(const std::string& utf8) {
 
 // What the checks found over all sheets.
 struct Tally {
-    int tiers = 0, tiersRead = 0;
-    int lines = 0, linesRead = 0;
-    int kanji = 0, aligned = 0;
-    int inked = 0, inkKept = 0;
-    int upright = 0, uprightChecked = 0;
-    int widthGroups = 0, widthGroupsEqual = 0;
+    int tiers = 0, tiersRead = 0, lines = 0, linesRead = 0, kanji = 0, aligned = 0;
+    int inked = 0, inkKept = 0, upright = 0, uprightChecked = 0, widthGroups = 0, widthGroupsEqual = 0;
 };
 
 // Finds the tier's lines and characters in the output and scores them against the truth.
@@ -182,8 +191,7 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         // Specks of dust left on the page are not characters: far less ink than any mark.
         std::vector<long long> inks;
         for (const Run& p : pieces) inks.push_back(p.ink);
-        std::sort(inks.begin(), inks.end());
-        const long long typicalPiece = inks.empty() ? 0 : inks[inks.size() / 2];
+        const long long typicalPiece = inks.empty() ? 0 : median(inks);
         std::erase_if(pieces, [&](const Run& p) { return p.ink < 0.06 * typicalPiece; });
         // Strokes of one character cut apart by a blank row join first: the pair whose union
         // is lowest.
@@ -200,22 +208,27 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         d.lastRow = pieces.back().last;
         for (const Run& p : pieces) d.pieces.push_back(inkOf(out, {d.x0, d.x1, p.first, p.last}, outPaper));
 
+        // The ink across the line, row by row: its count at each column and its mean column.
+        auto across = [&](int y0, int y1, std::vector<long long>& counts) {
+            counts.assign(static_cast<size_t>(d.x1 - d.x0 + 1), 0);
+            double sum = 0;
+            long long n = 0;
+            for (int y = y0; y <= y1; ++y)
+                for (int x = d.x0; x <= d.x1; ++x)
+                    if (dark(out, x, y)) {
+                        ++counts[static_cast<size_t>(x - d.x0)];
+                        sum += x;
+                        ++n;
+                    }
+            return n > 0 ? sum / n : 0.0;
+        };
+        std::vector<long long> counts;
+
         // Upright: the mean ink column of the top half and of the bottom half of the line.
         const int span = d.lastRow - d.firstRow;
         if (span > 300) {
             const int middle = (d.firstRow + d.lastRow) / 2;
-            auto meanX = [&](int y0, int y1) {
-                double sum = 0;
-                long long n = 0;
-                for (int y = y0; y <= y1; ++y)
-                    for (int x = d.x0; x <= d.x1; ++x)
-                        if (dark(out, x, y)) {
-                            sum += x;
-                            ++n;
-                        }
-                return n > 0 ? sum / n : 0.0;
-            };
-            const double a = meanX(d.firstRow, middle), b = meanX(middle + 1, d.lastRow);
+            const double a = across(d.firstRow, middle, counts), b = across(middle + 1, d.lastRow, counts);
             ++t.uprightChecked;
             const bool ok = std::fabs(a - b) <= span / 2 / 1000.0 + 2.0;
             t.upright += ok;
@@ -224,18 +237,12 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
 
         // The line's width: where the middle 96 % of its ink lies across it.
         if (d.chars.size() >= 10) {
-            std::vector<long long> across(static_cast<size_t>(d.x1 - d.x0 + 1), 0);
-            long long total = 0;
-            for (int y = d.firstRow; y <= d.lastRow; ++y)
-                for (int x = d.x0; x <= d.x1; ++x)
-                    if (dark(out, x, y)) {
-                        ++across[static_cast<size_t>(x - d.x0)];
-                        ++total;
-                    }
+            across(d.firstRow, d.lastRow, counts);
+            const long long total = std::accumulate(counts.begin(), counts.end(), 0LL);
             long long seen = 0;
             int lo = -1, hi = -1;
-            for (size_t x = 0; x < across.size(); ++x) {
-                seen += across[x];
+            for (size_t x = 0; x < counts.size(); ++x) {
+                seen += counts[x];
                 if (lo < 0 && seen * 50 >= total) lo = static_cast<int>(x);
                 if (hi < 0 && seen * 50 >= total * 49) hi = static_cast<int>(x);
             }
@@ -259,14 +266,12 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         if (l.cell > f.cell) pitches.push_back(((d.pieces.back().meanY - l.offset) - (d.pieces.front().meanY - f.offset)) / (l.cell - f.cell));
     }
     if (pitches.empty()) return;
-    std::sort(pitches.begin(), pitches.end());
-    const double pitch = pitches[pitches.size() / 2];
+    const double pitch = median(pitches);
     for (const LineData& d : data) {
         if (d.pieces.size() != d.chars.size() || d.chars.empty()) continue;
         origins.push_back(d.pieces.front().meanY - d.chars.front().offset - d.chars.front().cell * pitch);
     }
-    std::sort(origins.begin(), origins.end());
-    const double origin = origins[origins.size() / 2];
+    const double origin = median(origins);
 
     // Every character looked up where the grid puts it: the piece nearest to that row must lie
     // within a tenth of the pitch and hold about the character's ink.
@@ -289,14 +294,12 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         }
         std::vector<double> before;
         for (const TrueChar& c : d.chars) before.push_back(c.inkBefore);
-        std::sort(before.begin(), before.end());
-        const double typicalInk = before[before.size() / 2];
+        const double typicalInk = median(before);
         std::vector<double> ratios;
         for (auto [i, j] : matches)
             if (d.chars[i].inkBefore >= 0.3 * typicalInk && d.chars[i].inkBefore > 0)
                 ratios.push_back(d.pieces[j].mass / d.chars[i].inkBefore);
-        std::sort(ratios.begin(), ratios.end());
-        const double typicalRatio = ratios.empty() ? 1.0 : ratios[ratios.size() / 2];
+        const double typicalRatio = ratios.empty() ? 1.0 : median(ratios);
         auto inkKept = [&](size_t i, size_t j) {
             return std::fabs(d.pieces[j].mass / d.chars[i].inkBefore / typicalRatio - 1.0) <= 0.15;
         };
@@ -321,24 +324,15 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
 
 TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     TempDir dir;
-    const int n = sheetCount(4);
+    const int n = envCount("TOVEL_RELAYOUT_SHEETS", 4);
     Tally t;
     for (int i = 0; i < n; ++i) {
         SynthOptions o;
         o.seed = 9000 + static_cast<uint64_t>(i);
         ASSERT_TRUE(applyPreset(i % 2 ? "two-tier" : "novel-page", o));
-        GreyImage sheet;
+        GreyImage sheet, written;
         SheetTruth truth;
-        std::string error;
-        ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
-        const std::string in = dir / "sheet.png", out = dir / "sheet-out.png";
-        ASSERT_EQ(saveGreyImage(in.c_str(), sheet), 0);
-        {
-            TraceCapture quiet;
-            ASSERT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0);
-        }
-        GreyImage written;
-        ASSERT_EQ(loadGreyImage((dir / "sheet-out-tovel.png").c_str(), written), 0);
+        ASSERT_NO_FATAL_FAILURE(relayout(o, dir, sheet, truth, written));
         ASSERT_EQ(written.width, sheet.width);
         ASSERT_EQ(written.height, sheet.height);
         std::printf("seed %llu (%s, %.2f degrees):\n", static_cast<unsigned long long>(o.seed),
@@ -365,9 +359,8 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
 namespace {
 
 // The sheet as written, shrunk by 8 in both directions (block means), for comparing layouts.
-std::vector<double> thumbnail(const GreyImage& image, int& w, int& h) {
-    w = image.width / 8;
-    h = image.height / 8;
+std::vector<double> thumbnail(const GreyImage& image) {
+    const int w = image.width / 8, h = image.height / 8;
     std::vector<double> t(static_cast<size_t>(w) * h, 0.0);
     for (int y = 0; y < h * 8; ++y)
         for (int x = 0; x < w * 8; ++x) t[static_cast<size_t>(y / 8) * w + x / 8] += image.at(x, y) / 64.0;
@@ -386,32 +379,25 @@ double difference(const std::vector<double>& a, const std::vector<double>& b, bo
 
 TEST(RelayoutOnSheets, SheetsScannedTurnedComeOutUpright) {
     TempDir dir;
-    auto runTurned = [&](int turn, GreyImage& written) {
+    std::vector<double> reference;
+    GreyImage upright;
+    for (int turn : {0, 90, 180, 270}) {
+        SCOPED_TRACE(turn);
         SynthOptions o;
         o.seed = 9100;
-        EXPECT_TRUE(applyPreset("novel-page", o));
+        ASSERT_TRUE(applyPreset("novel-page", o));
         o.turn = turn;
-        GreyImage sheet;
+        GreyImage sheet, written;
         SheetTruth truth;
-        std::string error;
-        EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
-        const std::string in = dir / "turned.png", out = dir / "turned-out.png";
-        EXPECT_EQ(saveGreyImage(in.c_str(), sheet), 0);
-        TraceCapture quiet;
-        EXPECT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0) << "turned " << turn;
-        EXPECT_EQ(loadGreyImage((dir / "turned-out-tovel.png").c_str(), written), 0);
-    };
-    GreyImage upright;
-    runTurned(0, upright);
-    int w = 0, h = 0;
-    const std::vector<double> reference = thumbnail(upright, w, h);
-    for (int turn : {90, 180, 270}) {
-        GreyImage written;
-        runTurned(turn, written);
-        ASSERT_EQ(written.width, upright.width) << "turned " << turn;
-        ASSERT_EQ(written.height, upright.height) << "turned " << turn;
-        int tw = 0, th = 0;
-        const std::vector<double> t = thumbnail(written, tw, th);
+        ASSERT_NO_FATAL_FAILURE(relayout(o, dir, sheet, truth, written));
+        const std::vector<double> t = thumbnail(written);
+        if (turn == 0) {
+            upright = written;
+            reference = t;
+            continue;
+        }
+        ASSERT_EQ(written.width, upright.width);
+        ASSERT_EQ(written.height, upright.height);
         const double same = difference(reference, t, false), flipped = difference(reference, t, true);
         EXPECT_LT(same, flipped) << "turned " << turn << " comes out upside down";
     }

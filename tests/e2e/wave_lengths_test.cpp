@@ -4,25 +4,14 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "prep/wave_lengths.h"
 #include "sheet_synth.h"
 #include "test_support.h"
 
-namespace {
-
-// Sheets to try: TOVEL_WAVE_SHEETS in the environment, else 12.
-int sheetCount() {
-    const char* n = std::getenv("TOVEL_WAVE_SHEETS");
-    return n ? std::max(1, std::atoi(n)) : 12;
-}
-
-}  // namespace
-
 TEST(WaveLengths, MatchTheTruePitchesOnNineSheetsInTen) {
     const char* presets[] = {"novel-page", "novel-spread", "two-tier"};
-    const int n = sheetCount();
+    const int n = envCount("TOVEL_WAVE_SHEETS", 12);
     int good = 0;
     for (int i = 0; i < n; ++i) {
         SynthOptions o;

@@ -11,10 +11,10 @@
 
 namespace {
 
-// A preview of uniform grey value, width x height.
-GreyImage flatImage(int width, int height, unsigned char value) {
+// A black preview, width x height.
+GreyImage blackImage(int width, int height) {
     GreyImage image;
-    image.reset(width, height, value);
+    image.reset(width, height, 0);
     return image;
 }
 
@@ -47,15 +47,13 @@ private slots:
         const QRect area = page.previewArea();
         QCOMPARE(area.size(), QSize(400, 300));
 
-        QVERIFY(showPreview(flatImage(800, 600, 0)));
+        QVERIFY(showPreview(blackImage(800, 600)));
         const QImage same = page.grab().toImage();
-        for (const QPoint p : {area.topLeft(), area.topRight(), area.bottomLeft(),
-                               area.bottomRight(), area.center()}) {
+        for (const QPoint p : {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight(), area.center()})
             QCOMPARE(same.pixelColor(p), QColor(Qt::black));
-        }
         QVERIFY(same.pixelColor(area.left() - 1, 10) != QColor(Qt::black));
 
-        QVERIFY(showPreview(flatImage(300, 600, 0)));
+        QVERIFY(showPreview(blackImage(300, 600)));
         const QImage taller = page.grab().toImage();
         const QColor face = page.palette().color(QPalette::Window);
         QCOMPARE(taller.pixelColor(area.left() + 10, 150), face);
@@ -71,9 +69,8 @@ private slots:
         QTemporaryDir destination;
         // Enough sheets that the whole job outlasts the moment between the two clicks by far.
         constexpr int kSheets = 10;
-        for (int k = 0; k < kSheets; ++k) {
+        for (int k = 0; k < kSheets; ++k)
             writeSheet(source.filePath(QString("p%1.png").arg(k, 2, 10, QChar('0'))), 1200, 1600);
-        }
         AppSettings settings;
         settings.sourceFolder = source.path().toStdString();
         settings.destinationFolder = destination.path().toStdString();

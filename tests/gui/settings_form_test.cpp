@@ -31,8 +31,6 @@ private slots:
 
         QVERIFY2(!divide->isChecked(), "lower-case true is off");
         QVERIFY(form.findChild<QCheckBox*>("removeHeader")->isChecked());
-        QCOMPARE(int(options.dividePage), 0);
-        QCOMPARE(int(options.removeHeader), 1);
         QCOMPARE(vertical->text(), QString("12"));
         QCOMPARE(horizontal->text(), QString("0"));
         QCOMPARE(settings.sourceFolder, dir.path().toStdString());

@@ -20,13 +20,11 @@ VerticalBandList widths(std::initializer_list<int> list) {
 // A tier of vertical text lines: strokes w wide at the given left edges, with short gaps between
 // characters so that each line is a column of ink.
 GreyImage tier(std::initializer_list<std::pair<int, int>> lines, int width, int height) {
-    GreyImage image;
-    fillImage(image, width, height, [&](int x, int y) {
+    return inked(width, height, [&](int x, int y) {
         for (const auto& [left, w] : lines)
-            if (x >= left && x < left + w && y >= 10 && y < height - 10 && y % 24 < 20) return static_cast<unsigned char>(0);
-        return static_cast<unsigned char>(255);
+            if (x >= left && x < left + w && y >= 10 && y < height - 10 && y % 24 < 20) return true;
+        return false;
     });
-    return image;
 }
 
 int runColumns(GreyImage& image, HorizontalBand& row, std::string& traced) {
@@ -60,13 +58,13 @@ TEST(ColumnFinder, EveryLineOfATierIsOneTextColumn) {
     EXPECT_EQ(runColumns(image, row, traced), 0);
     const VerticalBandList& columns = row.columns();
     ASSERT_EQ(columns.count(), 5u) << traced;
-    for (const VerticalBand& c : columns) EXPECT_EQ(c.type, 4);
+    EXPECT_EQ(typesOf(columns), std::vector<int>(5, 4));
     EXPECT_NEAR(columns[2].xLeftTop, 100, 1);
     // One round of subdivision: nothing was wide enough to cut, so the rounds stop at once.
     size_t rounds = 0;
     for (size_t at = traced.find(",localMedian="); at != std::string::npos; at = traced.find(",localMedian=", at + 1)) ++rounds;
     EXPECT_EQ(rounds, 5u);
-    EXPECT_NE(traced.find("Columns after cleaning:\n"), std::string::npos);
+    EXPECT_TRUE(contains(traced, "Columns after cleaning:\n"));
 }
 
 TEST(ColumnFinder, ThreeLinesFillingTheirSpanBecomeOneBlock) {
@@ -82,15 +80,14 @@ TEST(ColumnFinder, ThreeLinesFillingTheirSpanBecomeOneBlock) {
 }
 
 TEST(ColumnFinder, ABlankTierHasNoColumnAndALoneBlockIsTypeSeven) {
-    GreyImage blank;
-    fillImage(blank, 100, 100, [](int, int) { return 255; });
+    GreyImage blank = flat(100, 100);
     HorizontalBand row = levelBand(0, 99, 0, 99, 1);
     std::string traced;
     EXPECT_EQ(runColumns(blank, row, traced), 0);
-    EXPECT_NE(traced.find("No column found.\n"), std::string::npos);
+    EXPECT_TRUE(contains(traced, "No column found.\n"));
 
-    GreyImage picture;
-    fillImage(picture, 200, 200, [](int x, int y) { return static_cast<unsigned char>(x >= 40 && x < 150 && y >= 20 && y < 180 ? 60 : 255); });
+    GreyImage picture =
+        filled(200, 200, [](int x, int y) { return x >= 40 && x < 150 && y >= 20 && y < 180 ? 60 : 255; });
     HorizontalBand only = levelBand(0, 199, 0, 199, 1);
     runColumns(picture, only, traced);
     ASSERT_EQ(only.columns().count(), 1u) << traced;

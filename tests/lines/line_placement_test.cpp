@@ -49,10 +49,7 @@ TEST(LineGroups, FindLineGroupTakesTheClosestAndKeepsTheEarlierOnATie) {
 }
 
 TEST(LinePlacement, ThreeLinesOfOneGroupFillTheRowAtEqualWidths) {
-    VerticalBandList columns;
-    columns.append(line(10, 49));    // 40
-    columns.append(line(100, 149));  // 50
-    columns.append(line(200, 259));  // 60
+    VerticalBandList columns = verticalList({line(10, 49), line(100, 149), line(200, 259)});  // 40, 50, 60
     calcColumnsDestX(columns, tier());
     for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(columns[i].destRight - columns[i].destLeft + 1, 100) << i;
     EXPECT_EQ(columns[0].destLeft, 0);
@@ -63,43 +60,28 @@ TEST(LinePlacement, ThreeLinesOfOneGroupFillTheRowAtEqualWidths) {
 TEST(LinePlacement, BandsWithoutAGroupScaleWithTheLinesOrKeepTheirPlace) {
     // A filler 30 wide between two lines 50 wide whose group mean is 50: the filler keeps its
     // width in proportion and everything fills the row.
-    VerticalBandList columns;
-    columns.append(line(0, 49));
-    VerticalBand gap = uprightBand(50, 79, 0, 199, 6);
-    columns.append(gap);
-    columns.append(line(80, 129));
+    VerticalBandList columns = verticalList({line(0, 49), uprightBand(50, 79, 0, 199, 6), line(80, 129)});
     HorizontalBand row = levelBand(0, 129, 0, 199, 1);
     calcColumnsDestX(columns, row);
-    EXPECT_EQ(columns[0].destLeft, 0);
-    EXPECT_EQ(columns[0].destRight, 49);
+    EXPECT_EQ(std::pair(columns[0].destLeft, columns[0].destRight), std::pair(0, 49));
     EXPECT_EQ(columns[1].destRight - columns[1].destLeft + 1, 30);
     EXPECT_EQ(columns[2].destRight, 129);
     // Without any line of a group every band stays where it is.
-    VerticalBandList loose;
-    loose.append(line(20, 40, -1));
+    VerticalBandList loose = verticalList({line(20, 40, -1)});
     calcColumnsDestX(loose, tier());
-    EXPECT_EQ(loose[0].destLeft, 20);
-    EXPECT_EQ(loose[0].destRight, 40);
+    EXPECT_EQ(std::pair(loose[0].destLeft, loose[0].destRight), std::pair(20, 40));
 }
 
 TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
     VerticalBandList empty;
     insertColumnFillers(0, empty, tier());
-    ASSERT_EQ(empty.count(), 1u);
-    EXPECT_EQ(empty[0].type, 6);
-    EXPECT_EQ(empty[0].xLeftTop, 0);
-    EXPECT_EQ(empty[0].xRightBottom, 299);
+    ASSERT_EQ(typesOf(empty), std::vector<int>{6});
+    EXPECT_EQ(xEdges(empty[0]), (std::vector<int>{0, 299, 0, 299}));
 
-    VerticalBandList columns;
-    columns.append(line(10, 49));
-    columns.append(line(50, 99));  // touches the first
-    columns.append(line(150, 199));
+    VerticalBandList columns = verticalList({line(10, 49), line(50, 99), line(150, 199)});  // the first two touch
     insertColumnFillers(0, columns, tier());
-    std::vector<int> types;
-    for (const VerticalBand& c : columns) types.push_back(c.type);
-    EXPECT_EQ(types, (std::vector<int>{6, 4, 4, 6, 4, 6}));
-    EXPECT_EQ(columns[3].xLeftTop, 100);
-    EXPECT_EQ(columns[3].xRightTop, 149);
+    EXPECT_EQ(typesOf(columns), (std::vector<int>{6, 4, 4, 6, 4, 6}));
+    EXPECT_EQ(xEdges(columns[3]), (std::vector<int>{100, 149, 100, 149}));
     removeColumnFillers(columns);
     ASSERT_EQ(columns.count(), 3u);
     EXPECT_EQ(columns[2].xLeftTop, 150);
@@ -107,33 +89,49 @@ TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
 
 namespace {
 
-// A text line of ten 30-row characters at pitch 36 from row 20, drawn as solid boxes, whose last
-// box is replaced by a small mark (rows markTop .. markTop + 7) when markTop is set; placed on the
-// grid 20 .. 380 and answers the lowest inked row afterwards.
-int placedBottom(int markTop, int smallLastChar) {
-    GreyImage image;
+// A text line of 30-row characters at pitch 36 from row 20, drawn as solid boxes 40 wide, placed
+// on the grid 20 .. gridBottom; answers whether placeLine succeeded.
+struct PlacedLine {
     HorizontalBandList chars;
-    for (int i = 0; i < 9; ++i) chars.append(levelBand(0, 39, 20 + 36 * i, 49 + 36 * i, 2));
-    const int top = markTop > 0 ? markTop : 20 + 36 * 9;
-    const int bottom = markTop > 0 ? markTop + 7 : top + 29;
-    chars.append(levelBand(0, 39, top, bottom, 2));
-    fillImage(image, 40, 480, [&](int, int y) {
-        for (const HorizontalBand& c : chars)
-            if (y >= c.yTopLeft && y <= c.yBottomLeft) return static_cast<unsigned char>(0);
-        return static_cast<unsigned char>(255);
-    });
+    GreyImage image;
     VerticalBand band = uprightBand(0, 39, 0, 479, 4);
-    LineInfo& info = getLineInfo(band);
-    info.typicalCharHeight = 30;
-    info.typicalCharSpace = 36;
-    info.lineGroup = 0;
-    info.smallLastChar = smallLastChar;
-    const int gridTop[] = {20}, gridBottom[] = {20 + 36 * 10 - 6};
-    EXPECT_EQ(placeLine(chars, image, gridTop, gridBottom, band, 0, 39), 0);
-    int lowest = -1;
-    for (int y = 0; y < image.height; ++y)
-        if (image.at(20, y) < 128) lowest = y;
-    return lowest;
+
+    // count characters; the last is replaced by a small mark (rows markTop .. markTop + 7) when
+    // markTop is set.
+    PlacedLine(int count, int markTop = 0, int smallLastChar = 0) {
+        for (int i = 0; i < count; ++i) chars.append(levelBand(0, 39, 20 + 36 * i, 49 + 36 * i, 2));
+        if (markTop > 0) chars[static_cast<uint32_t>(count - 1)] = levelBand(0, 39, markTop, markTop + 7, 2);
+        image = inked(40, 480, [&](int, int y) {
+            for (const HorizontalBand& c : chars)
+                if (y >= c.yTopLeft && y <= c.yBottomLeft) return true;
+            return false;
+        });
+        LineInfo& info = getLineInfo(band);
+        info.typicalCharHeight = 30;
+        info.typicalCharSpace = 36;
+        info.lineGroup = 0;
+        info.smallLastChar = smallLastChar;
+    }
+
+    int place(int gridBottom) {
+        const int gridTop[] = {20}, gridBottoms[] = {gridBottom};
+        return placeLine(chars, image, gridTop, gridBottoms, band, 0, 39);
+    }
+
+    // The lowest inked row down the middle of the line.
+    int lowestInk() const {
+        int lowest = -1;
+        for (int y = 0; y < image.height; ++y)
+            if (image.at(20, y) < 128) lowest = y;
+        return lowest;
+    }
+};
+
+// Ten characters placed on the grid 20 .. 374; the lowest inked row afterwards.
+int placedBottom(int markTop, int smallLastChar) {
+    PlacedLine line(10, markTop, smallLastChar);
+    EXPECT_EQ(line.place(20 + 36 * 10 - 6), 0);
+    return line.lowestInk();
 }
 
 }  // namespace
@@ -151,8 +149,7 @@ TEST(LinePlacement, ALineEndingInASmallMarkEndsHigherUnlessItHangs) {
 }
 
 TEST(LinePlacement, AnEmptyLineChangesNothing) {
-    GreyImage image;
-    fillImage(image, 40, 100, [](int x, int y) { return static_cast<unsigned char>((x + y) % 256); });
+    GreyImage image = filled(40, 100, [](int x, int y) { return (x + y) % 256; });
     const GreyImage before = image;
     VerticalBand band = uprightBand(0, 39, 0, 99, 4);
     getLineInfo(band).lineGroup = 0;
@@ -165,15 +162,12 @@ TEST(LinePlacement, AnEmptyLineChangesNothing) {
 TEST(LinePlacement, ALineWithCrossingEdgesStillLeavesEveryBandInsideTheRow) {
     // A sliver typed as a text line whose edges cross (width 0) forms a group of its own with
     // mean width 0: the layout must not divide by it.
-    VerticalBandList columns;
-    columns.append(line(10, 49, 0));
     VerticalBand sliver = line(60, 62, 1);
     sliver.xRightTop = 59;
     sliver.xRightBottom = 61;
     sliver.xLeftBottom = 62;  // width ((61 - 62) + (59 - 60)) / 2 + 1 = 0
-    columns.append(sliver);
-    columns.append(uprightBand(70, 80, 0, 199, 5));
-    columns.append(line(100, 139, 0));
+    VerticalBandList columns =
+        verticalList({line(10, 49, 0), sliver, uprightBand(70, 80, 0, 199, 5), line(100, 139, 0)});
     calcColumnsDestX(columns, tier());
     for (const VerticalBand& c : columns) {
         EXPECT_GE(c.destLeft, 0);
@@ -184,23 +178,32 @@ TEST(LinePlacement, ALineWithCrossingEdgesStillLeavesEveryBandInsideTheRow) {
 
 TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
     // Three characters whose blank counts say they fill a grid four times their length.
-    GreyImage image;
-    HorizontalBandList chars;
-    for (int i = 0; i < 3; ++i) chars.append(levelBand(0, 39, 20 + 36 * i, 49 + 36 * i, 2));
-    fillImage(image, 40, 480, [&](int, int y) {
-        for (const HorizontalBand& c : chars)
-            if (y >= c.yTopLeft && y <= c.yBottomLeft) return static_cast<unsigned char>(0);
-        return static_cast<unsigned char>(255);
-    });
-    const GreyImage before = image;
-    VerticalBand band = uprightBand(0, 39, 0, 479, 4);
-    LineInfo& info = getLineInfo(band);
-    info.typicalCharHeight = 30;
-    info.typicalCharSpace = 36;
-    info.lineGroup = 0;
-    const int gridTop[] = {20}, gridBottom[] = {20 + 36 * 12};
+    PlacedLine line(3);
+    const GreyImage before = line.image;
     TraceCapture capture;
-    EXPECT_EQ(placeLine(chars, image, gridTop, gridBottom, band, 0, 39), 0);
-    EXPECT_NE(capture.text().find("line left in place"), std::string::npos);
-    for (int y = 0; y < image.height; ++y) ASSERT_EQ(image.at(20, y), before.at(20, y)) << y;
+    EXPECT_EQ(line.place(20 + 36 * 12), 0);
+    EXPECT_TRUE(contains(capture.text(), "line left in place"));
+    for (int y = 0; y < before.height; ++y) ASSERT_EQ(line.image.at(20, y), before.at(20, y)) << y;
+}
+
+TEST(LinePlacement, AFirstCharacterThatDoesNotFillItsCellLeavesTheOthersOnTheGrid) {
+    // Two lines of ten characters on one grid; in the second the first glyph's ink covers only
+    // the middle 20 of its 30 rows. Its neighbours must land where those of the first line do.
+    auto topsAfterPlacing = [](int firstTop, int firstBottom) {
+        PlacedLine line(10);
+        line.chars[0] = levelBand(0, 39, firstTop, firstBottom, 2);
+        line.image = inked(40, 480, [&](int, int y) {
+            for (const HorizontalBand& c : line.chars)
+                if (y >= c.yTopLeft && y <= c.yBottomLeft) return true;
+            return false;
+        });
+        EXPECT_EQ(line.place(20 + 36 * 10 - 6), 0);
+        std::vector<int> tops;  // the first inked row of every run of ink down the middle
+        for (int y = 1; y < line.image.height; ++y)
+            if (line.image.at(20, y) < 128 && line.image.at(20, y - 1) >= 128) tops.push_back(y);
+        return tops;
+    };
+    const std::vector<int> full = topsAfterPlacing(20, 49), narrow = topsAfterPlacing(25, 44);
+    ASSERT_EQ(full.size(), narrow.size());
+    for (size_t i = 1; i < full.size(); ++i) EXPECT_NEAR(narrow[i], full[i], 1) << "character " << i;
 }

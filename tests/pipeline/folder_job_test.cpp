@@ -13,9 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 void writeSheet(const std::string& path) {
-    GreyImage image;
-    fillImage(image, 80, 120, [](int x, int y) { return static_cast<unsigned char>(x ^ y); });
-    ASSERT_EQ(saveGreyImage(path.c_str(), image), 0) << path;
+    ASSERT_EQ(saveGreyImage(path.c_str(), filled(80, 120, [](int x, int y) { return x ^ y; })), 0) << path;
 }
 
 class FolderJob : public testing::Test {
@@ -57,8 +55,7 @@ TEST_F(FolderJob, ProcessesEveryImageInNameOrderAndSkipsTheRest) {
     fs::create_directory(src.path() / "sub.png");
 
     const FolderJobReport report = run(src.path().string(), dst.path().string() + "/");
-    EXPECT_EQ(report.result, 0);
-    EXPECT_EQ(report.count, 3);
+    EXPECT_EQ(std::pair(report.result, report.count), std::pair(0, 3));
     EXPECT_EQ(listFolder(dst.path()), "a-tovel.JPG b-tovel.jpeg c-tovel.Tif");
     const size_t a = traced.find("a.JPG"), b = traced.find("b.jpeg"), c = traced.find("c.Tif");
     EXPECT_LT(a, b);
@@ -72,10 +69,9 @@ TEST_F(FolderJob, StopsAtTheFirstFailedSheetAndKeepsTheEarlierOutputs) {
     writeFile(src / "b.png", "corrupt");
     writeSheet(src / "c.png");
     const FolderJobReport report = run(src.path().string(), dst.path().string());
-    EXPECT_EQ(report.result, 7);
-    EXPECT_EQ(report.count, 1);
+    EXPECT_EQ(std::pair(report.result, report.count), std::pair(7, 1));
     EXPECT_STREQ(report.failedFile.c_str(), "b.png");
-    EXPECT_NE(traced.find("Error: LAYO() reported error. rc=7\n"), std::string::npos);
+    EXPECT_TRUE(contains(traced, "Error: LAYO() reported error. rc=7\n"));
     EXPECT_EQ(listFolder(dst.path()), "a-tovel.png");
     EXPECT_EQ(takeStatusText(nullptr), "エラーが発生しました。処理を中断します。");
 }
@@ -83,8 +79,7 @@ TEST_F(FolderJob, StopsAtTheFirstFailedSheetAndKeepsTheEarlierOutputs) {
 TEST_F(FolderJob, OutputsWrittenIntoTheSourceAreNotTakenAsInputs) {
     writeSheet(src / "a.png");
     writeSheet(src / "b.png");
-    const FolderJobReport report = run(src.path().string(), src.path().string());
-    EXPECT_EQ(report.count, 2);
+    EXPECT_EQ(run(src.path().string(), src.path().string()).count, 2);
     EXPECT_EQ(listFolder(src.path()), "a-tovel.png a.png b-tovel.png b.png");
 }
 
@@ -95,13 +90,11 @@ TEST_F(FolderJob, EmptyStoppedAndMissingFolders) {
 
     writeSheet(src / "a.png");
     requestStop();
-    const FolderJobReport stopped = run(src.path().string(), dst.path().string());
-    EXPECT_EQ(stopped.result, -1);
+    EXPECT_EQ(run(src.path().string(), dst.path().string()).result, -1);
     EXPECT_EQ(takeStatusText(nullptr), "中止しました。");
     EXPECT_FALSE(isStopRequested()) << "the job clears the stop request at its end";
     EXPECT_EQ(listFolder(dst.path()), "");
 
-    const FolderJobReport missing = run((src / "nope"), dst.path().string());
-    EXPECT_EQ(missing.result, kFolderUnreadable);
+    EXPECT_EQ(run((src / "nope"), dst.path().string()).result, kFolderUnreadable);
     EXPECT_EQ(takeStatusText(nullptr), "中止しました。");
 }

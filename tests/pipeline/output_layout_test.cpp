@@ -16,12 +16,6 @@ HorizontalBand band(int left, int right, int top, int bottom, int type = 0) {
     return levelBand(left, right, top, bottom, type);
 }
 
-VerticalBandList pagesOf(std::initializer_list<VerticalBand> list) {
-    VerticalBandList pages;
-    for (const auto& p : list) pages.append(p);
-    return pages;
-}
-
 int shift(const VerticalBandList& pages, int seamX, bool single, bool& divide) {
     return horizontalShift(pages, seamX, 2000, single, divide);
 }
@@ -34,76 +28,62 @@ TEST(HorizontalShift, ASeamCentresTheSpreadAndSplitsItThere) {
     EXPECT_TRUE(divide);
     HorizontalBand r1, r2;
     outputBands(band(0, 1999, 0, 1399), 2000, 10, true, r1, r2);
-    EXPECT_EQ(r1.xLeft, 10);
-    EXPECT_EQ(r1.xRight, 1010);
-    EXPECT_EQ(r2.xLeft, 1011);
-    EXPECT_EQ(r2.xRight, 2009);
+    EXPECT_EQ(std::tuple(r1.xLeft, r1.xRight, r2.xLeft, r2.xRight), std::tuple(10, 1010, 1011, 2009));
     EXPECT_EQ(r2.yBottomLeft, 1399);
-
     outputBands(band(0, 1999, 0, 1399), 2000, -4, false, r1, r2);
-    EXPECT_EQ(r1.xLeft, -4);
-    EXPECT_EQ(r1.xRight, 1995);
+    EXPECT_EQ(std::pair(r1.xLeft, r1.xRight), std::pair(-4, 1995));
 }
 
 TEST(HorizontalShift, FollowsThePageThatStraddlesTheMiddle) {
     bool divide = true;
-    EXPECT_EQ(shift(pagesOf({page(100, 600), page(700, 1050)}), -1, false, divide), 75);
+    EXPECT_EQ(shift(verticalList({page(100, 600), page(700, 1050)}), -1, false, divide), 75);
     EXPECT_TRUE(divide);
-    EXPECT_EQ(shift(pagesOf({page(100, 800), page(950, 1600)}), -1, false, divide), -225);
+    EXPECT_EQ(shift(verticalList({page(100, 800), page(950, 1600)}), -1, false, divide), -225);
     EXPECT_TRUE(divide);
     // No page across the middle: the narrower of the outer and inner gaps on each side.
-    EXPECT_EQ(shift(pagesOf({page(150, 950), page(1100, 1900)}), -1, false, divide), 50);
-    EXPECT_EQ(shift(pagesOf({page(1100, 1900)}), -1, false, divide), 0);
+    EXPECT_EQ(shift(verticalList({page(150, 950), page(1100, 1900)}), -1, false, divide), 50);
+    EXPECT_EQ(shift(verticalList({page(1100, 1900)}), -1, false, divide), 0);
     EXPECT_TRUE(divide);
 }
 
 TEST(HorizontalShift, TextWiderThanHalfTheSheetIsWrittenWhole) {
     bool divide = true;
-    EXPECT_EQ(shift(pagesOf({page(100, 1200)}), -1, false, divide), 0);
+    EXPECT_EQ(shift(verticalList({page(100, 1200)}), -1, false, divide), 0);
     EXPECT_FALSE(divide);
     divide = true;
-    EXPECT_EQ(shift(pagesOf({page(900, 1950)}), -1, false, divide), 0);
+    EXPECT_EQ(shift(verticalList({page(900, 1950)}), -1, false, divide), 0);
     EXPECT_FALSE(divide);
     divide = false;
-    EXPECT_EQ(shift(pagesOf({page(100, 600)}), 1200, true, divide), 0) << "single sheets stay put";
+    EXPECT_EQ(shift(verticalList({page(100, 600)}), 1200, true, divide), 0) << "single sheets stay put";
     EXPECT_EQ(shift(VerticalBandList(), -1, false, divide), 0);
 }
 
 TEST(FitToPages, WithoutRowsTheBandShrinksToSixtyPercent) {
     HorizontalBand b = band(0, 999, 0, 1999);
-    fitBandToPages(b, pagesOf({page(100, 900)}), 0.6f);
-    EXPECT_EQ(b.xLeft, 200);
-    EXPECT_EQ(b.xRight, 799);
-    EXPECT_EQ(b.yTopLeft, 400);
-    EXPECT_EQ(b.yTopRight, 400);
-    EXPECT_EQ(b.yBottomLeft, 1599);
-    EXPECT_EQ(b.yBottomRight, 1599);
+    fitBandToPages(b, verticalList({page(100, 900)}), 0.6f);
+    EXPECT_EQ(std::pair(b.xLeft, b.xRight), std::pair(200, 799));
+    EXPECT_EQ(yEdges(b), (std::vector<int>{400, 400, 1599, 1599}));
 }
 
 TEST(FitToPages, TheTextBoxSetsTheFactorSymmetricallyAboutTheCentre) {
-    VerticalBandList pages = pagesOf({page(100, 900), page(1200, 1900)});
+    VerticalBandList pages = verticalList({page(100, 900), page(1200, 1900)});
     pages[0].rows().append(band(100, 900, 300, 800, 1));
     pages[0].rows().append(band(100, 900, 900, 1700, 1));
     pages[1].rows().append(band(1200, 1900, 0, 1999, 1));  // outside the band: ignored
     HorizontalBand b = band(0, 999, 0, 1999);
     fitBandToPages(b, pages, 0.6f);
-    EXPECT_EQ(b.xLeft, 99);
-    EXPECT_EQ(b.xRight, 900);
-    EXPECT_EQ(b.yTopLeft, 198);
-    EXPECT_EQ(b.yBottomLeft, 1801);
+    EXPECT_EQ(std::tuple(b.xLeft, b.xRight, b.yTopLeft, b.yBottomLeft), std::tuple(99, 900, 198, 1801));
 }
 
 TEST(Compose, CutsTheBandAndPaintsWhatLiesOutsideTheSheetWhite) {
-    GreyImage sheet, out;
-    fillImage(sheet, 4, 3, [](int x, int y) { return static_cast<unsigned char>(10 * y + x); });
+    const GreyImage sheet = filled(4, 3, [](int x, int y) { return 10 * y + x; });
+    GreyImage out;
     ASSERT_TRUE(compose(sheet, band(-1, 4, 1, 3), out));
-    ASSERT_EQ(out.width, 6);
-    ASSERT_EQ(out.height, 3);
-    EXPECT_EQ(out.at(0, 0), 255);
-    EXPECT_EQ(out.at(1, 0), 10);
-    EXPECT_EQ(out.at(4, 1), 23);
-    EXPECT_EQ(out.at(5, 1), 255);
-    EXPECT_EQ(out.at(2, 2), 255);
+    ASSERT_EQ(std::pair(out.width, out.height), std::pair(6, 3));
+    const std::vector<int> expected = {255, 10,  11,  12,  13,  255,   // sheet row 1, white on either side
+                                       255, 20,  21,  22,  23,  255,   // sheet row 2
+                                       255, 255, 255, 255, 255, 255};  // row 3 lies below the sheet
+    EXPECT_EQ(std::vector<int>(out.pixels.begin(), out.pixels.end()), expected);
 
     ASSERT_TRUE(compose(sheet, band(10, 12, -5, -1), out));
     EXPECT_EQ(out.at(1, 1), 255);
@@ -112,9 +92,8 @@ TEST(Compose, CutsTheBandAndPaintsWhatLiesOutsideTheSheetWhite) {
 }
 
 TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
-    GreyImage image;
-    fillImage(image, 20, 10, [](int, int) { return 0; });
-    VerticalBandList pages = pagesOf({page(5, 14, 0, 9)});
+    GreyImage image = flat(20, 10, 0);
+    VerticalBandList pages = verticalList({page(5, 14, 0, 9)});
     HorizontalBand tier = band(5, 14, 2, 7, 1);
     tier.columns().append(uprightBand(8, 10, 2, 7, 4));
     pages[0].rows().append(tier);
@@ -130,34 +109,27 @@ TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
     EXPECT_EQ(ink, expected);
 
     // A column that leans keeps the ink that leans past its top x.
-    GreyImage leaning;
-    fillImage(leaning, 40, 60, [](int x, int y) {
-        const int left = edgeAt(y, 0, 10, 59, 15);
-        return static_cast<unsigned char>(x >= left && x <= left + 5 ? 0 : 255);
+    GreyImage leaning = inked(40, 60, [](int x, int y) {
+        return x >= edgeAt(y, 0, 10, 59, 15) && x <= edgeAt(y, 0, 10, 59, 15) + 5;
     });
-    VerticalBandList leaningPages = pagesOf({page(2, 37, 0, 59)});
+    VerticalBandList leaningPages = verticalList({page(2, 37, 0, 59)});
     HorizontalBand wholeTier = band(2, 37, 0, 59, 1);
     VerticalBand column = uprightBand(10, 15, 0, 59, 4);
     column.xLeftBottom = 15;
     column.xRightBottom = 20;
     wholeTier.columns().append(column);
     leaningPages[0].rows().append(wholeTier);
-    int before = 0, after = 0;
-    for (uint32_t i = 0; i < leaning.size(); ++i) before += leaning.pixels[i] == 0;
+    const int before = darkPixels(leaning, 0, 0, 40, 60);
     eraseOutsidePages(leaning, leaningPages, band(0, 39, 0, 59));
-    for (uint32_t i = 0; i < leaning.size(); ++i) after += leaning.pixels[i] == 0;
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(darkPixels(leaning, 0, 0, 40, 60), before);
 }
 
 TEST(EraseOutsideText, HeaderRowsAreDroppedInOrder) {
-    VerticalBandList pages = pagesOf({page(0, 9)});
+    VerticalBandList pages = verticalList({page(0, 9)});
     for (int type : {4, 1, 4, 5, 1}) pages[0].rows().append(band(0, 9, 0, 1, type));
-    VerticalBandList bare = pagesOf({page(0, 9)});
+    VerticalBandList bare = verticalList({page(0, 9)});
     removeHeaderRows(pages);
     removeHeaderRows(bare);
-    ASSERT_EQ(pages[0].rows().count(), 3u);
-    EXPECT_EQ(pages[0].rows()[0].type, 1);
-    EXPECT_EQ(pages[0].rows()[1].type, 5);
-    EXPECT_EQ(pages[0].rows()[2].type, 1);
+    EXPECT_EQ(typesOf(pages[0].rows()), (std::vector<int>{1, 5, 1}));
     EXPECT_EQ(bare[0].rows().count(), 0u);
 }

@@ -6,11 +6,7 @@
 
 namespace {
 
-GreyImage white(int w, int h) {
-    GreyImage image;
-    fillImage(image, w, h, [](int, int) { return 255; });
-    return image;
-}
+GreyImage white(int w, int h) { return flat(w, h); }
 
 int countBelow(const GreyImage& image, int level) {
     int n = 0;
@@ -25,8 +21,7 @@ class Cleaning : public testing::Test {
 }  // namespace
 
 TEST_F(Cleaning, SweepingFlattensGreyAndKeepsWhatIsDarkerThanItsSurroundings) {
-    GreyImage grey;
-    fillImage(grey, 60, 40, [](int x, int) { return static_cast<unsigned char>(120 + x); });
+    GreyImage grey = filled(60, 40, [](int x, int) { return 120 + x; });
     cleanBySweeping4(grey, 20, 20, -35, -5);
     EXPECT_EQ(countBelow(grey, 255), 0) << "a smooth gradient has no local contrast";
 
@@ -60,18 +55,19 @@ TEST_F(Cleaning, IslandsGoWhenTheirDarkCoreIsSmallOrTheyTouchTheBorder) {
             for (int x = x0; x < x0 + 3; ++x) image.at(x, y) = 0;
         return image;
     };
-    GreyImage inside = blob(8, 8);
-    cleanSmallIslands(inside, inside, 240, 120, 5, 1);
-    EXPECT_EQ(countBelow(inside, 255), 9);
-    GreyImage edge = blob(0, 8);
-    cleanSmallIslands(edge, edge, 240, 120, 5, 1);
-    EXPECT_EQ(countBelow(edge, 255), 0) << "it touches the border";
-    edge = blob(17, 17);
-    cleanSmallIslands(edge, edge, 240, 120, 5, 0);
-    EXPECT_EQ(countBelow(edge, 255), 9) << "the border rule is off";
-    GreyImage big = blob(8, 8);
-    cleanSmallIslands(big, big, 240, 120, 110, 0);
-    EXPECT_EQ(countBelow(big, 255), 0);
+    const struct {
+        int x0, y0, maxDark, border, left;
+    } cases[] = {
+        {8, 8, 5, 1, 9},     // 9 dark pixels are more than 5
+        {0, 8, 5, 1, 0},     // it touches the border
+        {17, 17, 5, 0, 9},   // the border rule is off
+        {8, 8, 110, 0, 0},
+    };
+    for (const auto& c : cases) {
+        GreyImage image = blob(c.x0, c.y0);
+        cleanSmallIslands(image, image, 240, 120, c.maxDark, c.border);
+        EXPECT_EQ(countBelow(image, 255), c.left) << "blob at " << c.x0 << "," << c.y0 << ", limit " << c.maxDark;
+    }
 
     // Pixels lighter than the light level are paper.
     GreyImage pale = blob(8, 8);

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "test_support.h"
 
@@ -73,16 +71,24 @@ SynthOptions preset(const char* name, uint64_t seed) {
     return o;
 }
 
+struct Sheet {
+    GreyImage image;
+    SheetTruth truth;
+};
+
+Sheet synthesize(const SynthOptions& o) {
+    Sheet s;
+    std::string error;
+    EXPECT_TRUE(synthesizeSheet(o, s.image, s.truth, error)) << error;
+    return s;
+}
+
 }  // namespace
 
 TEST(SynthSheets, CellsOfACleanPageHoldInkAndBlanksStayBlank) {
-    const SynthOptions o = preset("clean-page", 3);
-    GreyImage sheet;
-    SheetTruth truth;
-    std::string error;
-    ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+    const auto [sheet, truth] = synthesize(preset("clean-page", 3));
     EXPECT_EQ(truth.width, sheet.width);
-    EXPECT_EQ(sheet.width, 1512);  // B6 at 300 dpi
+    EXPECT_EQ(sheet.width, 1512);    // B6 at 300 dpi
     EXPECT_EQ(truth.charPitch, 38);  // 9 points
     ASSERT_EQ(truth.pages.size(), 1u);
     ASSERT_EQ(truth.pages[0].tiers.size(), 1u);
@@ -100,15 +106,11 @@ TEST(SynthSheets, SkewShearAndTurnsMoveTheTruthWithThePixels) {
         o.spread = true;
         o.tiers = 2;
         o.gutter = 0.4;
-        GreyImage sheet;
-        SheetTruth truth;
-        std::string error;
-        ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+        const auto [sheet, truth] = synthesize(o);
         EXPECT_EQ(truth.turn, turn);
         EXPECT_EQ(sheet.width, turn % 180 ? 2150 : 3024);  // B6 spread: 256 x 182 mm
         EXPECT_EQ(truth.width, sheet.width);
-        EXPECT_EQ(truth.pages.size(), 2u);
-        EXPECT_EQ(truth.pages[0].tiers.size(), 2u);
+        EXPECT_EQ(std::pair(truth.pages.size(), truth.pages.at(0).tiers.size()), std::pair(2ul, 2ul));
         expectTruthMatchesPixels(sheet, truth);
     }
 }
@@ -118,14 +120,9 @@ TEST(SynthSheets, TheSameSeedGivesTheSameBytesAndAnotherSeedAnotherSheet) {
     std::string error;
     auto render = [&](uint64_t seed, const std::string& name) {
         const SynthOptions o = preset("magazine", seed);
-        GreyImage sheet;
-        SheetTruth truth;
-        EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+        const auto [sheet, truth] = synthesize(o);
         EXPECT_TRUE(writeSheet(dir / name, sheet, truth, o.jpegQuality, error)) << error;
-        std::ifstream a(dir / name, std::ios::binary), b(truthPathFor(dir / name), std::ios::binary);
-        std::stringstream s;
-        s << a.rdbuf() << b.rdbuf();
-        return s.str();
+        return readFile(dir / name) + readFile(truthPathFor(dir / name));
     };
     const std::string one = render(11, "a.jpg");
     EXPECT_EQ(one, render(11, "b.jpg"));
