@@ -346,11 +346,11 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
                 t.tiers, t.tiersRead, t.lines, t.linesRead, t.aligned, t.kanji, t.inkKept, t.inked, t.upright,
                 t.uprightChecked, t.widthGroupsEqual, t.widthGroups);
     // What the re-layout reaches today on these sheets, as floors against regressions: most
-    // characters keep their ink and most lines stand upright, but where a line starts or ends
-    // with a glyph whose ink does not fill its cell (ー, い, a small mark) the line is stretched
-    // by the difference and its characters drift off the group's rows (see the README).
+    // characters keep their ink and most lines stand upright, but a line whose blank cells or
+    // characters were counted one off is stretched or shifted by a cell and its characters
+    // leave the group's rows (see the README).
     EXPECT_GE(t.tiersRead * 2, t.tiers);
-    EXPECT_GE(t.aligned * 100, t.kanji * 45);
+    EXPECT_GE(t.aligned * 100, t.kanji * 60);
     EXPECT_GE(t.inkKept * 100, t.inked * 75);
     EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 60);
