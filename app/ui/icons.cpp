@@ -7,18 +7,8 @@
 
 namespace {
 
-QPixmap transparentPixmap(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
-}
-
-// Everything is drawn on a 64-unit square scaled to the pixmap.
-QPixmap drawSheet(int size) {
-    QPixmap pixmap = transparentPixmap(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
+// Each icon is drawn on a 64-unit square that iconOf scales to the pixmap.
+void drawSheet(QPainter& p) {
     p.setPen(QPen(QColor(70, 70, 80), 2));
     p.setBrush(QColor(250, 248, 240));
     p.drawRoundedRect(QRectF(10, 4, 44, 56), 3, 3);
@@ -31,14 +21,9 @@ QPixmap drawSheet(int size) {
     }
     p.setPen(QPen(QColor(200, 40, 40), 3.2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(18, 38), QPointF(18, 52));
-    return pixmap;
 }
 
-QPixmap drawRun(int size) {
-    QPixmap pixmap = transparentPixmap(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
+void drawRun(QPainter& p) {
     p.setPen(QPen(QColor(30, 110, 40), 3));
     p.setBrush(QColor(60, 170, 70));
     p.drawEllipse(QRectF(4, 4, 56, 56));
@@ -50,14 +35,9 @@ QPixmap drawRun(int size) {
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawPath(triangle);
-    return pixmap;
 }
 
-QPixmap drawCog(int size) {
-    QPixmap pixmap = transparentPixmap(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
+void drawCog(QPainter& p) {
     QPainterPath wheel;
     constexpr int kTeeth = 8;
     for (int k = 0; k < kTeeth * 4; ++k) {
@@ -77,12 +57,21 @@ QPixmap drawCog(int size) {
     p.setPen(QPen(QColor(60, 60, 70), 2));
     p.setBrush(QColor(140, 145, 155));
     p.drawPath(wheel);
-    return pixmap;
 }
 
-QIcon iconOf(QPixmap (*draw)(int), std::initializer_list<int> sizes) {
+QIcon iconOf(void (*draw)(QPainter&), std::initializer_list<int> sizes) {
     QIcon icon;
-    for (const int size : sizes) icon.addPixmap(draw(size));
+    for (const int size : sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter p(&pixmap);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size / 64.0, size / 64.0);
+            draw(p);
+        }
+        icon.addPixmap(pixmap);
+    }
     return icon;
 }
 

@@ -3,6 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
+VerticalBand bandBetween(int yTop, int yBottom, int leftTop, int leftBottom, int rightTop, int rightBottom) {
+    VerticalBand b;
+    b.yTop = yTop;
+    b.yBottom = yBottom;
+    b.xLeftTop = leftTop;
+    b.xLeftBottom = leftBottom;
+    b.xRightTop = rightTop;
+    b.xRightBottom = rightBottom;
+    return b;
+}
+
+HorizontalBand rowBetween(int xLeft, int xRight, int topLeft, int topRight, int bottomLeft, int bottomRight) {
+    HorizontalBand b;
+    b.xLeft = xLeft;
+    b.xRight = xRight;
+    b.yTopLeft = topLeft;
+    b.yTopRight = topRight;
+    b.yBottomLeft = bottomLeft;
+    b.yBottomRight = bottomRight;
+    return b;
+}
+
 int edgeAt(int y, int yt, int xt, int yb, int xb) {
     if (yb == yt) return xt;
     const double x = (static_cast<double>(y - yt) * xb + static_cast<double>(yb - y) * xt) /

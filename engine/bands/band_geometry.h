@@ -4,6 +4,14 @@
 #include "bands/band_records.h"
 #include "core/grey_image.h"
 
+// A band over rows yTop .. yBottom between a left edge at leftTop (row yTop) and leftBottom (row
+// yBottom) and a right edge alike; every other field keeps its default.
+VerticalBand bandBetween(int yTop, int yBottom, int leftTop, int leftBottom, int rightTop, int rightBottom);
+
+// A row over columns xLeft .. xRight between a top edge at topLeft (column xLeft) and topRight
+// (column xRight) and a bottom edge alike; every other field keeps its default.
+HorizontalBand rowBetween(int xLeft, int xRight, int topLeft, int topRight, int bottomLeft, int bottomRight);
+
 // Position at y of an edge that passes through xt at row yt and xb at row yb:
 // trunc(((y - yt) * xb + (yb - y) * xt) / (yb - yt) + 0.5) in double precision. The same
 // formula serves horizontal edges with x and y exchanged. When yt == yb the edge has no

@@ -484,25 +484,11 @@ Edges measureColumnEdges(const Frame& f, const Line& prev, const Line& hiB, cons
 }
 
 VerticalBand columnBand(int t0, int t1, const Line& lo, const Line& hi) {
-    VerticalBand b;
-    b.yTop = t0;
-    b.yBottom = t1;
-    b.xLeftTop = lo.a;
-    b.xLeftBottom = lo.b;
-    b.xRightTop = hi.a;
-    b.xRightBottom = hi.b;
-    return b;
+    return bandBetween(t0, t1, lo.a, lo.b, hi.a, hi.b);
 }
 
 HorizontalBand rowBand(int t0, int t1, const Line& lo, const Line& hi) {
-    HorizontalBand b;
-    b.xLeft = t0;
-    b.xRight = t1;
-    b.yTopLeft = lo.a;
-    b.yTopRight = lo.b;
-    b.yBottomLeft = hi.a;
-    b.yBottomRight = hi.b;
-    return b;
+    return rowBetween(t0, t1, lo.a, lo.b, hi.a, hi.b);
 }
 
 void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line& hi) {

@@ -120,12 +120,8 @@ void insertPageFillers(VerticalBandList& pages, const HorizontalBand& area) {
 
     const VerticalBand& first = pages[0];
     if (area.xLeft < first.destLeft) {
-        VerticalBand lead;
-        lead.yTop = area.yTopLeft;
-        lead.yBottom = area.yBottomLeft;
-        lead.xLeftTop = lead.xLeftBottom = area.xLeft;
-        lead.xRightTop = first.xLeftTop - 1;
-        lead.xRightBottom = first.xLeftBottom - 1;
+        VerticalBand lead = bandBetween(area.yTopLeft, area.yBottomLeft, area.xLeft, area.xLeft, first.xLeftTop - 1,
+                                        first.xLeftBottom - 1);
         lead.type = 1;
         lead.destLeft = area.xLeft;
         lead.destRight = first.destLeft - 1;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bands/band_geometry.h"
 #include "core/trace.h"
 #include "layout/resampling.h"
 
@@ -198,12 +199,8 @@ void insertRowFillers(VerticalBand& page) {
 
     const HorizontalBand& first = tiers[0];
     if (page.yTop < first.destTop) {
-        HorizontalBand lead;
-        lead.xLeft = page.xLeftTop;
-        lead.xRight = page.xRightTop;
-        lead.yTopLeft = lead.yTopRight = page.yTop;
-        lead.yBottomLeft = first.yTopLeft - 1;
-        lead.yBottomRight = first.yTopRight - 1;
+        HorizontalBand lead = rowBetween(page.xLeftTop, page.xRightTop, page.yTop, page.yTop, first.yTopLeft - 1,
+                                         first.yTopRight - 1);
         lead.type = 3;
         lead.destTop = page.yTop;
         lead.destBottom = first.destTop - 1;

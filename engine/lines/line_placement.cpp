@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bands/band_geometry.h"
 #include "core/line_fit.h"
 #include "core/trace.h"
 #include "layout/row_placement.h"
@@ -11,14 +12,8 @@
 namespace {
 
 VerticalBand filler(int leftTop, int leftBottom, int rightTop, int rightBottom, const HorizontalBand& row) {
-    VerticalBand f;
+    VerticalBand f = bandBetween(row.yTopLeft, row.yBottomLeft, leftTop, leftBottom, rightTop, rightBottom);
     f.type = 6;
-    f.yTop = row.yTopLeft;
-    f.yBottom = row.yBottomLeft;
-    f.xLeftTop = leftTop;
-    f.xLeftBottom = leftBottom;
-    f.xRightTop = rightTop;
-    f.xRightBottom = rightBottom;
     return f;
 }
 

@@ -14,14 +14,8 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
                    int rightTop, int rightBottom) {
     // An empty strip is skipped: its edges, rounded toward zero, could otherwise meet at 0.
     if (rightTop < leftTop && rightBottom < leftBottom) return;
-    VerticalBand strip;
-    strip.yTop = clip.yTopLeft;
-    strip.yBottom = clip.yBottomLeft;
-    strip.xLeftTop = leftTop;
-    strip.xLeftBottom = leftBottom;
-    strip.xRightTop = rightTop;
-    strip.xRightBottom = rightBottom;
-    whitenVerticalBand(clip, strip, image, false);
+    whitenVerticalBand(clip, bandBetween(clip.yTopLeft, clip.yBottomLeft, leftTop, leftBottom, rightTop, rightBottom),
+                       image, false);
 }
 
 // Whitens the strip of page between two edges, each given by its y at the page's left and right
@@ -29,14 +23,8 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
 void whitenRows(GreyImage& image, const VerticalBand& page, int topLeft, int topRight,
                 int bottomLeft, int bottomRight) {
     if (bottomLeft < topLeft && bottomRight < topRight) return;
-    HorizontalBand strip;
-    strip.xLeft = page.xLeftTop;
-    strip.xRight = page.xRightTop;
-    strip.yTopLeft = topLeft;
-    strip.yTopRight = topRight;
-    strip.yBottomLeft = bottomLeft;
-    strip.yBottomRight = bottomRight;
-    whitenHorizontalBand(page, strip, image, false);
+    whitenHorizontalBand(page, rowBetween(page.xLeftTop, page.xRightTop, topLeft, topRight, bottomLeft, bottomRight),
+                         image, false);
 }
 
 // Distance d scaled by s and rounded, in double precision.
