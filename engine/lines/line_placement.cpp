@@ -229,11 +229,19 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     const int destTop = gridTop[g] + static_cast<int>(static_cast<float>(info.headBlanks) * pitch);
     const int base = gridBottom[g] - static_cast<int>(0.47 * H) + below;
     int destBottom = 0;
-    if (info.smallLastChar == 1) {
+    if (fitted) {
+        // Every line of the group takes the same scale, the grid's pitch over its own: its
+        // cells then fall on the grid's rows whatever its length. Stretching each line's ends
+        // onto its cells instead makes the scale depend on the number of its characters (the
+        // ink of a character and 0.3 H below it are not one pitch), and short lines drift.
+        const double ownPitch = (fit.leftPitch + fit.rightPitch) / 2;
+        const double length = ((bottomLeft - topLeft) + (bottomRight - topRight)) / 2.0;
+        destBottom = destTop + static_cast<int>(std::lround(length * pitch / ownPitch));
+    } else if (info.smallLastChar == 1) {
         destBottom = base + static_cast<int>(0.47 * H);
     } else {
         destBottom = base - static_cast<int>(static_cast<float>(info.tailBlanks) * pitch);
-        if (!fitted && last.type != 3 && bandHeight(last) <= static_cast<int>(0.484 * H)) {
+        if (last.type != 3 && bandHeight(last) <= static_cast<int>(0.484 * H)) {
             bool spaced = false;
             if (n >= 2) {
                 const HorizontalBand& prev = characters[n - 2];

@@ -278,7 +278,15 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     for (size_t k = 0; k < data.size(); ++k) {
         const LineData& d = data[k];
         if (d.pieces.empty()) continue;
-        std::vector<std::pair<size_t, size_t>> matches;  // (char, piece)
+        auto expectedRow = [&](size_t i) { return origin + d.chars[i].cell * pitch + d.chars[i].offset; };
+        auto nearestPiece = [&](size_t i) {
+            size_t nearest = 0;
+            for (size_t j = 1; j < d.pieces.size(); ++j)
+                if (std::fabs(d.pieces[j].meanY - expectedRow(i)) < std::fabs(d.pieces[nearest].meanY - expectedRow(i)))
+                    nearest = j;
+            return nearest;
+        };
+        std::vector<std::pair<size_t, size_t>> matches;  // (char, piece), for the ink
         const bool onePiecePerChar = d.pieces.size() == d.chars.size();
         for (size_t i = 0; i < d.chars.size(); ++i) {
             // One piece per character: they pair in order, wherever the grid put them.
@@ -286,11 +294,8 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
                 matches.push_back({i, i});
                 continue;
             }
-            const double expected = origin + d.chars[i].cell * pitch + d.chars[i].offset;
-            size_t nearest = 0;
-            for (size_t j = 1; j < d.pieces.size(); ++j)
-                if (std::fabs(d.pieces[j].meanY - expected) < std::fabs(d.pieces[nearest].meanY - expected)) nearest = j;
-            if (std::fabs(d.pieces[nearest].meanY - expected) <= 0.35 * pitch) matches.push_back({i, nearest});
+            const size_t nearest = nearestPiece(i);
+            if (std::fabs(d.pieces[nearest].meanY - expectedRow(i)) <= 0.35 * pitch) matches.push_back({i, nearest});
         }
         std::vector<double> before;
         for (const TrueChar& c : d.chars) before.push_back(c.inkBefore);
@@ -312,10 +317,11 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             }
             if (!c.kanji) continue;
             ++t.kanji;
-            const double expected = origin + c.cell * pitch + c.offset;
-            const bool ok = m != matches.end() && std::fabs(d.pieces[m->second].meanY - expected) <= 0.1 * pitch &&
-                            inkKept(i, m->second);
-            t.aligned += ok;
+            // Alignment is judged on the piece nearest to the grid row, not on the pairing in
+            // order: two characters merged in one piece and one split in two elsewhere keep the
+            // counts equal but shift the pairing between them by a cell.
+            const size_t j = nearestPiece(i);
+            t.aligned += std::fabs(d.pieces[j].meanY - expectedRow(i)) <= 0.1 * pitch && inkKept(i, j);
         }
     }
 }
@@ -350,7 +356,7 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     // characters were counted one off is stretched or shifted by a cell and its characters
     // leave the group's rows (see the README).
     EXPECT_GE(t.tiersRead * 2, t.tiers);
-    EXPECT_GE(t.aligned * 100, t.kanji * 60);
+    EXPECT_GE(t.aligned * 100, t.kanji * 72);
     EXPECT_GE(t.inkKept * 100, t.inked * 75);
     EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 60);

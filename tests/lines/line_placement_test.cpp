@@ -186,24 +186,29 @@ TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
     for (int y = 0; y < before.height; ++y) ASSERT_EQ(line.image.at(20, y), before.at(20, y)) << y;
 }
 
-TEST(LinePlacement, AFirstCharacterThatDoesNotFillItsCellLeavesTheOthersOnTheGrid) {
-    // Two lines of ten characters on one grid; in the second the first glyph's ink covers only
-    // the middle 20 of its 30 rows. Its neighbours must land where those of the first line do.
-    auto topsAfterPlacing = [](int firstTop, int firstBottom) {
-        PlacedLine line(10);
+TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyphs) {
+    // Lines of one group on one grid of ten cells: a full line, one whose first glyph's ink
+    // covers only the middle 20 of its 30 rows, and a short one ending six blank cells early.
+    // Every character must land on the rows of the full line's.
+    auto topsAfterPlacing = [](int count, int firstTop, int firstBottom) {
+        PlacedLine line(count);
         line.chars[0] = levelBand(0, 39, firstTop, firstBottom, 2);
         line.image = inked(40, 480, [&](int, int y) {
             for (const HorizontalBand& c : line.chars)
                 if (y >= c.yTopLeft && y <= c.yBottomLeft) return true;
             return false;
         });
+        getLineInfo(line.band).tailBlanks = 10 - count;
         EXPECT_EQ(line.place(20 + 36 * 10 - 6), 0);
         std::vector<int> tops;  // the first inked row of every run of ink down the middle
         for (int y = 1; y < line.image.height; ++y)
             if (line.image.at(20, y) < 128 && line.image.at(20, y - 1) >= 128) tops.push_back(y);
         return tops;
     };
-    const std::vector<int> full = topsAfterPlacing(20, 49), narrow = topsAfterPlacing(25, 44);
+    const std::vector<int> full = topsAfterPlacing(10, 20, 49);
+    const std::vector<int> narrow = topsAfterPlacing(10, 25, 44), shortLine = topsAfterPlacing(4, 20, 49);
     ASSERT_EQ(full.size(), narrow.size());
+    ASSERT_EQ(shortLine.size(), 4u);
     for (size_t i = 1; i < full.size(); ++i) EXPECT_NEAR(narrow[i], full[i], 1) << "character " << i;
+    for (size_t i = 0; i < shortLine.size(); ++i) EXPECT_NEAR(shortLine[i], full[i], 1) << "character " << i;
 }
