@@ -12,32 +12,6 @@ TEST(IniValues, SwitchesAreOnOnlyForUpperCaseTrueAndMarginsTakeTheLeadingInteger
     for (auto [text, value] : margins) EXPECT_EQ(parseMargin(text), value) << text;
 }
 
-TEST(IniFile, ReadsTheGeneralSectionWithDefaultsForWhatIsMissing) {
-    TempDir dir;
-    const std::string path = dir / "TOVEL.ini";
-    writeFile(path,
-              "[OTHER]\r\nDividePage=TRUE\r\n"
-              "[general]\r\n  sourcefolder = /scans/本 \r\nDividePage=true\r\n"
-              "SetMargin=TRUE\r\nVerticalMargin=12abc\r\n");
-    AppSettings settings;
-    settings.iniPath = path;
-    LayoOptions options;
-    loadSettings(settings, options);
-    EXPECT_EQ(settings.sourceFolder, "/scans/本");
-    EXPECT_EQ(settings.destinationFolder, "");
-    EXPECT_EQ(options.dividePage, 0) << "lower-case true is off, and other sections do not count";
-    EXPECT_EQ(std::tuple(options.removeHeader, options.setMargin, options.verticalMargin, options.horizontalMargin),
-              std::tuple(0, 1, 12, 0));
-
-    AppSettings missing;
-    missing.iniPath = dir / "absent.ini";
-    LayoOptions defaults;
-    defaults.dividePage = 1;
-    loadSettings(missing, defaults);
-    EXPECT_EQ(defaults.dividePage, 0);
-    EXPECT_EQ(missing.sourceFolder, "");
-}
-
 TEST(IniFile, WritingOneKeyKeepsEveryOtherLine) {
     TempDir dir;
     const std::string path = dir / "TOVEL.ini";
@@ -54,11 +28,4 @@ TEST(IniFile, WritingOneKeyKeepsEveryOtherLine) {
     EXPECT_EQ(listFolder(dir.path()), "TOVEL.ini new.ini") << "no temporary file is left";
 
     EXPECT_FALSE(saveSetting((dir / "no-such-folder") + "/TOVEL.ini", "SetMargin", "TRUE"));
-}
-
-TEST(IniFile, LongValuesAreCutToTheReadBuffer) {
-    TempDir dir;
-    const std::string path = dir / "TOVEL.ini";
-    writeFile(path, "[GENERAL]\nSourceFolder=" + std::string(2000, 'x') + "\n");
-    EXPECT_EQ(IniFile(path).get("GENERAL", "SourceFolder", "").size(), 1023u);
 }

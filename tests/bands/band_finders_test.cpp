@@ -23,13 +23,6 @@ GreyImage strokes(int w, int h, std::initializer_list<Stroke> list) {
     });
 }
 
-// The same image turned a quarter, so that vertical strokes become horizontal ones.
-GreyImage turned(const GreyImage& image) {
-    GreyImage t(image);
-    rotateQuarterTurns(t, 1);  // the top row becomes the right column
-    return t;
-}
-
 void columns4(VerticalBandList& out, const GreyImage& image, std::string* traced = nullptr) {
     TraceCapture capture;
     findVerticalBands4(out, levelBand(0, image.width - 1, 0, image.height - 1, 0), image, 60, 0.05,
@@ -47,45 +40,6 @@ TEST(BandFinders, ABlankRegionGivesNoBandAndOnlyTheHeading) {
     columns4(v, blank, &traced);
     EXPECT_EQ(v.count(), 0u);
     EXPECT_EQ(traced, "findVerticalBands4(0,0,119,79;dxStep=1): \n");
-
-    TraceCapture capture;
-    findVerticalBands1(v, levelBand(0, 119, 0, 79, 0), blank, 70, 15, 30);
-    HorizontalBandList h;
-    findHorizontalBands2(h, uprightBand(0, 119, 0, 79, 0), blank, 10, 0.1, 1.0 / 600, 233);
-    findHorizontalBands4(h, uprightBand(0, 119, 0, 79, 0), blank, 50, 7.0 / 136, 0.06 / 136, 3, 2);
-    EXPECT_EQ(v.count(), 0u);
-    EXPECT_EQ(h.count(), 0u);
-    EXPECT_EQ(capture.text(),
-              "findVerticalBands1(0,0,119,79): \n"
-              "findHorizontalBands2(0,0,119,79): \n"
-              "findHorizontalBands4(0,0,119,79): \n");
-}
-
-TEST(BandFinders, SlantedStrokesGiveBandsWhoseEdgesFollowTheSlant) {
-    const GreyImage image = strokes(200, 121, {{40, 44, 6, 0, 120}, {120, 124, 6, 0, 120}});
-    VerticalBandList v;
-    std::string traced;
-    columns4(v, image, &traced);
-    ASSERT_EQ(v.count(), 2u) << traced;
-    for (uint32_t i = 0; i < 2; ++i) {
-        const int x0 = i == 0 ? 40 : 120;
-        const std::vector<int> edges = xEdges(v[i]), expected = {x0, x0 + 5, x0 + 4, x0 + 9};
-        for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(edges[k], expected[k], 1) << "band " << i << ", edge " << k;
-        EXPECT_EQ(std::pair(v[i].yTop, v[i].yBottom), std::pair(0, 120));
-    }
-    EXPECT_EQ(traced, "findVerticalBands4(0,0,199,120;dxStep=1): **\n");
-
-    // Turned a quarter, the same strokes are rows for the horizontal finders.
-    const GreyImage rows = turned(image);
-    HorizontalBandList h;
-    findHorizontalBands4(h, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 60, 0.05,
-                         0.00013333333333333334, 2, 15);
-    ASSERT_EQ(h.count(), 2u);
-    EXPECT_NEAR(h[0].yTopRight - h[0].yTopLeft, -4, 1) << "the slant carries over";
-    findHorizontalBands2(h, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 10, 0.1, 1.0 / 600, 233);
-    ASSERT_EQ(h.count(), 2u);
-    EXPECT_NEAR(h[1].yBottomLeft - h[1].yTopLeft, 5, 1);
-    EXPECT_NEAR(h[1].yTopRight - h[1].yTopLeft, -4, 1);
 }
 
 TEST(BandFinders, SpecksBeforeTheFirstColumnAreErasedButNotLaterOnes) {
@@ -125,30 +79,6 @@ TEST(BandFinders, SubdivisionStaysInsideTheBandAndEndsAtItsRightEdge) {
     EXPECT_NEAR(parts[0].xLeftTop, 80, 1);
     EXPECT_EQ(std::pair(parts[1].xRightTop, parts[1].xRightBottom), std::pair(150, 150));
     EXPECT_EQ(capture.text(), "subdivideVerticalBand(70,0,150,120;threshold=60): **\n");
-
-    const GreyImage rows = turned(image);
-    HorizontalBand across = levelBand(0, rows.width - 1, 70, 150, 0);
-    HorizontalBandList pieces;
-    subdivideHorizontalBand(pieces, across, uprightBand(0, rows.width - 1, 0, rows.height - 1, 0), rows, 60, 255, 0.1, 1.0 / 600);
-    ASSERT_EQ(pieces.count(), 2u);
-    EXPECT_GE(pieces[0].yTopLeft, 70);
-    EXPECT_EQ(std::pair(pieces[1].yBottomLeft, pieces[1].yBottomRight), std::pair(150, 150));
-}
-
-TEST(BandFinders, PagesOfASpreadAreFoundLeftToRight) {
-    // Two blocks of lines with a wide gap between them.
-    // The gaps between lines are crossed every third row so that each page is one block of ink.
-    const GreyImage sheet = inked(300, 160, [](int x, int y) {
-        return y >= 20 && y < 140 && ((x >= 20 && x < 130) || (x >= 170 && x < 280)) && (x % 10 < 6 || y % 3 == 0);
-    });
-    VerticalBandList pages;
-    TraceCapture capture;
-    findVerticalBands1(pages, levelBand(0, 299, 0, 159, 0), sheet, 70, 15, 30);
-    ASSERT_EQ(pages.count(), 2u) << capture.text();
-    EXPECT_NEAR(pages[0].xLeftTop, 20, 2);
-    EXPECT_NEAR(pages[0].xRightTop, 129, 2);
-    EXPECT_NEAR(pages[1].xLeftTop, 170, 2);
-    EXPECT_NEAR(pages[1].xRightBottom, 279, 2);
 }
 
 TEST(BandFinders, ACapKeepsTheCutInAThinDarkStrokeUntilItEnds) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 
 namespace {
@@ -19,25 +18,7 @@ protected:
     void TearDown() override { setArrayErrorFunction(nullptr); }
 };
 
-struct Placement {
-    int a = -1;
-    int b = -1;
-    int c = 2147483647;
-};
-
 }  // namespace
-
-TEST(GrowableArray, AccessPastTheEndGrowsByDoubling) {
-    sArray<int> a;
-    a[0] = 7;
-    EXPECT_EQ(a.capacity(), 1u);
-    a[5] = 1;
-    EXPECT_EQ(a.capacity(), 8u);
-    a[100] = 3;
-    EXPECT_EQ(a.capacity(), 128u);
-    EXPECT_EQ(std::pair(a[0], a[5]), std::pair(7, 1));  // old contents survive the growth
-    EXPECT_EQ(a[99], 0);                                 // new plain slots read as zero, never as garbage
-}
 
 TEST(GrowableArray, AssignmentNeverShrinksAndKeepsTheSlotsBeyond) {
     sArray<int> big(10), small(3);
@@ -71,20 +52,6 @@ TEST(GrowableArray, ListsCountAppendsAndCopyDeeply) {
     copy[0][0] = 9;
     copy[0].append(2);
     EXPECT_EQ(std::pair(nested[0][0], nested[0].count()), std::pair(1, 1u));
-}
-
-TEST(GrowableArray, NewSlotsOfInitialisedArraysTakeTheirDefault) {
-    EXPECT_EQ(isArray<int>(-1, 5).capacity(), 5u);  // construction allocates exactly
-    isArray<int> marks(-1, 4);
-    marks[0] = 5;
-    marks[4] = 0;
-    EXPECT_EQ(marks.capacity(), 8u);
-    EXPECT_EQ(marks[0], 5);
-    for (uint32_t i = 5; i < 8; ++i) EXPECT_EQ(marks[i], -1);
-
-    sArray<Placement> places;
-    places[2].a = 4;
-    EXPECT_EQ(std::tuple(places[3].a, places[3].b, places[3].c, places[2].c), std::tuple(-1, -1, INT_MAX, INT_MAX));
 }
 
 TEST_F(ArrayErrors, GrowthBeyondTwoToTheThirtyFirstIsRefusedAndLeavesTheArrayAlone) {

@@ -24,18 +24,6 @@ std::string rowsOf(const GreyImage& image) {
 
 }  // namespace
 
-TEST(QuarterTurn, TurnsClockwiseByOneTwoAndThreeQuarters) {
-    GreyImage image;
-    for (auto [k, rows] : {std::pair{1, "41/52/63"}, {2, "654/321"}, {3, "36/25/14"}, {4, "123/456"}}) {
-        sample(image);
-        rotateQuarterTurns(image, k);
-        EXPECT_EQ(rowsOf(image), rows) << k << " quarter turns";
-    }
-    rotateQuarterTurns(image, 1);
-    rotateQuarterTurns(image, 3);
-    EXPECT_EQ(rowsOf(image), "123/456");
-}
-
 TEST(QuarterTurn, TheCompanionFollowsAndCopiesDropTheLink) {
     GreyImage image, master;
     sample(image);

@@ -18,23 +18,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A tmpfs mounted on a folder while it lives; ok() is false when this process may not mount.
-class ScratchDisk {
-public:
-    ScratchDisk(const fs::path& at, unsigned long flags, const char* options) : at_(at) {
+// A tmpfs mounted on a folder while it lives; ok is false when this process may not mount.
+struct ScratchDisk {
+    ScratchDisk(const fs::path& at, unsigned long flags, const char* options) : at(at) {
         fs::create_directories(at);
-        ok_ = mount("tovel-test", at.c_str(), "tmpfs", flags, options) == 0;
+        ok = mount("tovel-test", at.c_str(), "tmpfs", flags, options) == 0;
     }
     ~ScratchDisk() {
-        if (ok_) umount2(at_.c_str(), MNT_DETACH);
+        if (ok) umount2(at.c_str(), MNT_DETACH);
     }
     ScratchDisk(const ScratchDisk&) = delete;
     ScratchDisk& operator=(const ScratchDisk&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    fs::path at_;
-    bool ok_ = false;
+    fs::path at;
+    bool ok = false;
 };
 
 // Text as the pipeline sees it: vertical lines of 14 x 13 dark blocks, lines at a pitch of 24 and
@@ -135,23 +131,17 @@ void writeJpeg(const fs::path& path, int w, int h, const JpegForm& form) {
 }
 
 // A BMP file header and palette announcing an 8-bit image of w x h pixels, with no pixels.
-std::string bmpHeaderOnly(int w, int h) {
-    std::string s;
-    auto put = [&s](uint32_t v, int bytes) {
+std::string bmpHeaderOnly(uint32_t w, uint32_t h) {
+    std::string s = "BM";
+    const auto put = [&s](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
     };
     const uint32_t offset = 14 + 40 + 1024;
-    s += "BM";
-    put(offset + static_cast<uint32_t>(w) * static_cast<uint32_t>(h), 4);
-    put(0, 4);
-    put(offset, 4);
-    put(40, 4);
-    put(static_cast<uint32_t>(w), 4);
-    put(static_cast<uint32_t>(h), 4);
-    put(1, 2);                              // planes
-    put(8, 2);                              // bits per pixel
-    for (int i = 0; i < 6; ++i) put(0, 4);  // no compression, sizes and colour counts defaulted
-    for (int i = 0; i < 256; ++i) put(0x010101u * static_cast<uint32_t>(i), 4);
+    // File size, reserved, pixel offset; info header size, width, height, planes, bits per pixel.
+    for (auto [v, bytes] : {std::pair{offset + w * h, 4}, {0u, 4}, {offset, 4}, {40u, 4}, {w, 4}, {h, 4}, {1u, 2}, {8u, 2}})
+        put(v, bytes);
+    s.append(24, '\0');  // no compression, sizes and colour counts defaulted
+    for (uint32_t i = 0; i < 256; ++i) put(0x010101u * i, 4);
     return s;
 }
 
@@ -397,7 +387,7 @@ TEST_F(HardInputs, NamesWithSpacesAndJapaneseCharactersPassThrough) {
 TEST_F(HardInputs, AReadOnlyDestinationIsRefusedBeforeAnyWork) {
     const fs::path locked = work.path() / "locked";
     ScratchDisk readOnly(locked, MS_RDONLY, "size=64k");
-    if (!readOnly.ok()) {
+    if (!readOnly.ok) {
         if (geteuid() == 0) GTEST_SKIP() << "root ignores permission bits and may not mount here";
         fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     }
@@ -417,7 +407,7 @@ TEST_F(HardInputs, AFullDiskFailsTheSheetWithoutLeavingAPartialFile) {
     ScratchDisk full(disk, 0, "size=24k");
     std::string expected = "b.png: result 6: the output file could not be written";
     CliRun r;
-    if (full.ok()) {
+    if (full.ok) {
         fs::copy_file(dst / "old-tovel.png", disk / "old-tovel.png");
         dst = disk;
         expected += ": the destination disk is full";

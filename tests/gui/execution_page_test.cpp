@@ -3,22 +3,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/grey_image.h"
 #include "core/progress.h"
 #include "gui_test_support.h"
 #include "ui/execution_page.h"
 #include "ui/preview_geometry.h"
-
-namespace {
-
-// A black preview, width x height.
-GreyImage blackImage(int width, int height) {
-    GreyImage image;
-    image.reset(width, height, 0);
-    return image;
-}
-
-}  // namespace
 
 class ExecutionPageTest : public QObject {
     Q_OBJECT
@@ -37,31 +25,6 @@ private slots:
         QVERIFY(previewPlacement(QSize(0, 10), area).isEmpty());
         QCOMPARE(previewArea(QSize(551, 301)), area);
         QVERIFY(previewArea(QSize(120, 300)).isEmpty());
-    }
-
-    void previewIsDrawnRightOfTheButtonWithBandsOnlyWhereTheShapeDiffers() {
-        AppSettings settings;
-        LayoOptions options;
-        ExecutionPage page(settings, options);
-        page.resize(551, 301);
-        const QRect area = page.previewArea();
-        QCOMPARE(area.size(), QSize(400, 300));
-
-        QVERIFY(showPreview(blackImage(800, 600)));
-        const QImage same = page.grab().toImage();
-        for (const QPoint p : {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight(), area.center()})
-            QCOMPARE(same.pixelColor(p), QColor(Qt::black));
-        QVERIFY(same.pixelColor(area.left() - 1, 10) != QColor(Qt::black));
-
-        QVERIFY(showPreview(blackImage(300, 600)));
-        const QImage taller = page.grab().toImage();
-        const QColor face = page.palette().color(QPalette::Window);
-        QCOMPARE(taller.pixelColor(area.left() + 10, 150), face);
-        QCOMPARE(taller.pixelColor(area.right() - 10, 150), face);
-        QCOMPARE(taller.pixelColor(area.center()), QColor(Qt::black));
-
-        clearPreview();
-        QCOMPARE(page.grab().toImage().pixelColor(area.center()), face);
     }
 
     void startPressedTwiceRunsOneJobAndStopsIt() {
@@ -96,19 +59,6 @@ private slots:
         QTRY_COMPARE(page.startButton()->text(), QStringLiteral("開始"));
     }
 
-    void startWithoutADestinationTouchesNothing() {
-        QTemporaryDir source;
-        writeSheet(source.filePath("p.png"));
-        AppSettings settings;
-        settings.sourceFolder = source.path().toStdString();
-        LayoOptions options;
-        ExecutionPage page(settings, options);
-        page.startButton()->click();
-        QCOMPARE(page.workers().liveCount(), 0);
-        QVERIFY(!isJobRunning());
-        QCOMPARE(QString::fromStdString(takeStatusText(nullptr)), QStringLiteral("中止しました。"));
-        QCOMPARE(page.startButton()->text(), QStringLiteral("開始"));
-    }
 };
 
 QTEST_MAIN(ExecutionPageTest)

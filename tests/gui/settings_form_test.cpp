@@ -49,20 +49,6 @@ private slots:
         divide->click();
         QCOMPARE(int(options.dividePage), 1);
         QVERIFY(readTextFile(ini).contains("DividePage=TRUE\n"));
-        form.findChild<QCheckBox*>("setMargin")->click();
-        form.findChild<QLineEdit*>("destinationFolder")->setText("/no/such/folder");
-
-        // A second form on the same file shows what the first one left.
-        AppSettings again;
-        again.iniPath = settings.iniPath;
-        LayoOptions reread;
-        SettingsForm second(again, reread);
-        QVERIFY(second.findChild<QCheckBox*>("dividePage")->isChecked());
-        QVERIFY(second.findChild<QCheckBox*>("setMargin")->isChecked());
-        QCOMPARE(reread.horizontalMargin, 12);
-        QCOMPARE(reread.verticalMargin, 0);
-        QCOMPARE(again.destinationFolder, std::string("/no/such/folder"));
-        QVERIFY(!second.foldersValid());
     }
 
     void folderEditIsFlaggedUntilItNamesADirectory() {

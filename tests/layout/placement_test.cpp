@@ -6,8 +6,7 @@
 
 namespace {
 
-// A band whose left edge runs from left at its top to left + shift at its bottom, and likewise
-// its right edge.
+// A band whose edges both run shift columns to the right from its top to its bottom.
 VerticalBand slantedBand(int left, int right, int shift, int top, int bottom, int type) {
     VerticalBand b = uprightBand(left, right, top, bottom, type);
     b.xLeftBottom += shift;
@@ -25,51 +24,7 @@ HorizontalBand tier(int top, int bottom) { return levelBand(0, 9, top, bottom, 1
 
 std::vector<int> destRows(const HorizontalBand& b) { return {b.destTop, b.destBottom}; }
 
-// Every pixel of the image matches expected(x, y), and the companion matches the image.
-void expectPixels(const GreyImage& image, const GreyImage* companion, const std::function<int(int, int)>& expected) {
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            ASSERT_EQ(image.at(x, y), expected(x, y)) << x << "," << y;
-            if (companion) {
-                ASSERT_EQ(companion->at(x, y), image.at(x, y)) << x << "," << y;
-            }
-        }
-}
-
 }  // namespace
-
-TEST(PagePlacement, ExpansionSharesNarrowGapsAndStopsAtTheAreaEdges) {
-    const HorizontalBand area = levelBand(0, 99, 0, 9, 0);
-    VerticalBandList pages = verticalList({
-        uprightBand(1, 10, 0, 9, 2),   // one column from the area's left edge
-        uprightBand(14, 30, 0, 9, 2),  // 4 columns apart: a gap of 3
-        uprightBand(51, 97, 0, 9, 2),  // 20 columns apart; 2 from the right edge
-    });
-    expandVerticalBands(pages, area, 3);
-    EXPECT_EQ(xEdges(pages[0]), (std::vector<int>{0, 11, 0, 11}));
-    EXPECT_EQ(xEdges(pages[1]), (std::vector<int>{12, 33, 12, 33}));
-    EXPECT_EQ(xEdges(pages[2]), (std::vector<int>{48, 99, 48, 99}));
-
-    // A slanted edge: the narrower of the two gaps decides.
-    VerticalBandList slanted = verticalList({slantedBand(10, 20, 2, 0, 9, 2),  // right edge 20 -> 22
-                                             uprightBand(40, 60, 0, 9, 2)});   // gaps 19 and 17
-    expandVerticalBands(slanted, area, 10);
-    // 10 columns of margin on the left, then the edge shifted by 2.
-    EXPECT_EQ(xEdges(slanted[0]), (std::vector<int>{0, 28, 2, 30}));
-    EXPECT_EQ(slanted[1].xLeftTop, 31);
-}
-
-TEST(PagePlacement, DestinationIsInkWidthCentredOnThePage) {
-    const GreyImage image = inked(40, 10, [](int x, int y) { return x == 15 && y >= 2 && y <= 7; });
-    VerticalBandList pages = verticalList({slantedBand(5, 24, 4, 0, 9, 2),
-                                           withDest(uprightBand(30, 35, 0, 9, 3), 31, 33)});  // a seam keeps its own
-    TraceCapture capture;
-    calcPagesDestX(pages, image);
-    // Centre (5 + 9 + 24 + 28) / 4 = 16, width 20.
-    EXPECT_EQ(capture.text(), "calcPagesDestX(): [7,26] [31,33] \n");
-    EXPECT_EQ(pages[0].destLeft, 7);
-    EXPECT_EQ(pages[0].destRight, 26);
-}
 
 TEST(PagePlacement, FillersCoverEveryColumnOfTheArea) {
     const HorizontalBand area = levelBand(0, 59, 0, 9, 0);
@@ -88,38 +43,6 @@ TEST(PagePlacement, FillersCoverEveryColumnOfTheArea) {
     EXPECT_EQ(next, area.xRight + 1);
     EXPECT_EQ(xEdges(pages[2]), (std::vector<int>{41, 44, 41, 44}));
     EXPECT_EQ(xEdges(pages[4]), (std::vector<int>{51, 59, 51, 59}));
-
-    VerticalBandList late = verticalList({withDest(uprightBand(10, 20, 0, 9, 2), 5, 15)});
-    insertPageFillers(late, area);
-    ASSERT_EQ(late.count(), 3u);
-    EXPECT_EQ(late[0].type, 1);
-    EXPECT_EQ(late[0].xRightTop, 9);
-    EXPECT_EQ(late[0].destRight, 4);
-}
-
-TEST(PagePlacement, EqualWidthDestinationCopiesPixels) {
-    const auto pattern = [](int x, int y) { return static_cast<unsigned char>((x * 37 + y * 11) % 256); };
-    GreyImage image = filled(30, 10, pattern);
-    const HorizontalBand area = levelBand(0, 29, 0, 9, 0);
-    VerticalBandList bands = verticalList({withDest(uprightBand(5, 14, 0, 9, 2), 12, 21)});
-    insertPageFillers(bands, area);
-    rectifyVerticalBands(image, bands, area);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 12; x <= 21; ++x) ASSERT_EQ(image.at(x, y), pattern(x - 7, y)) << x << "," << y;
-    ASSERT_EQ(bands.count(), 3u);
-    EXPECT_EQ(xEdges(bands[1]), (std::vector<int>{12, 21, 12, 21}));
-}
-
-TEST(PagePlacement, SlantedStrokeComesOutUprightInImageAndCompanion) {
-    // The page leans one column to the right per row; its stroke sits 3 columns inside it.
-    GreyImage image = inked(40, 9, [](int x, int y) { return x == 8 + y; }), master = image;
-    image.companion = &master;
-    const HorizontalBand area = levelBand(0, 39, 0, 8, 0);
-    VerticalBandList bands = verticalList({withDest(slantedBand(5, 14, 8, 0, 8, 2), 10, 19)});
-    insertPageFillers(bands, area);
-    rectifyVerticalBands(image, bands, area);
-    expectPixels(image, &master, [](int x, int) { return x == 13 ? 0 : 255; });
-    EXPECT_EQ(xEdges(bands[1]), (std::vector<int>{10, 19, 10, 19}));
 }
 
 TEST(PagePlacement, ReadsPastTheBorderAreMirrored) {
@@ -163,26 +86,60 @@ TEST(PagePlacement, OverlappingDestinationsKeepTheirInk) {
     EXPECT_EQ(image.at(17, 1), 200);
 }
 
+TEST(RowPlacement, NegativeWidthPageChangesNothing) {
+    GreyImage image = filled(10, 10, [](int x, int y) { return x + 10 * y; });
+    const GreyImage before = image;
+    HorizontalBand t = tier(2, 5);
+    t.destTop = 0;
+    HorizontalBandList rows = horizontalList({t});
+    TraceCapture capture;
+    EXPECT_EQ(rectifyHorizontalBands2(image, rows, uprightBand(8, 2, 0, 9, 2)), 1);
+    EXPECT_EQ(capture.text(), "rectifyHorizontalBands2: Width of the bounding box should not be less than 0.\n");
+    EXPECT_EQ(rows[0].yTopLeft, 2);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) ASSERT_EQ(image.at(x, y), before.at(x, y)) << x << "," << y;
+}
+
+TEST(PagePlacement, ExpansionSharesNarrowGapsAndStopsAtTheAreaEdges) {
+    const HorizontalBand area = levelBand(0, 99, 0, 9, 0);
+    VerticalBandList pages = verticalList({
+        uprightBand(1, 10, 0, 9, 2),   // one column from the area's left edge
+        uprightBand(14, 30, 0, 9, 2),  // 4 columns apart: a gap of 3
+        uprightBand(51, 97, 0, 9, 2),  // 20 columns apart; 2 from the right edge
+    });
+    expandVerticalBands(pages, area, 3);
+    EXPECT_EQ(xEdges(pages[0]), (std::vector<int>{0, 11, 0, 11}));
+    EXPECT_EQ(xEdges(pages[1]), (std::vector<int>{12, 33, 12, 33}));
+    EXPECT_EQ(xEdges(pages[2]), (std::vector<int>{48, 99, 48, 99}));
+
+    // A slanted edge: the narrower of the two gaps decides.
+    VerticalBandList slanted = verticalList({slantedBand(10, 20, 2, 0, 9, 2),  // right edge 20 -> 22
+                                             uprightBand(40, 60, 0, 9, 2)});   // gaps 19 and 17
+    expandVerticalBands(slanted, area, 10);
+    // 10 columns of margin on the left, then the edge shifted by 2.
+    EXPECT_EQ(xEdges(slanted[0]), (std::vector<int>{0, 28, 2, 30}));
+    EXPECT_EQ(slanted[1].xLeftTop, 31);
+}
+
+TEST(PagePlacement, EqualWidthDestinationCopiesPixels) {
+    const auto pattern = [](int x, int y) { return static_cast<unsigned char>((x * 37 + y * 11) % 256); };
+    GreyImage image = filled(30, 10, pattern);
+    const HorizontalBand area = levelBand(0, 29, 0, 9, 0);
+    VerticalBandList bands = verticalList({withDest(uprightBand(5, 14, 0, 9, 2), 12, 21)});
+    insertPageFillers(bands, area);
+    rectifyVerticalBands(image, bands, area);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 12; x <= 21; ++x) ASSERT_EQ(image.at(x, y), pattern(x - 7, y)) << x << "," << y;
+    ASSERT_EQ(bands.count(), 3u);
+    EXPECT_EQ(xEdges(bands[1]), (std::vector<int>{12, 21, 12, 21}));
+}
+
 TEST(RowPlacement, ExpansionSharesGapsWithoutAnAreaLimit) {
     HorizontalBandList rows = horizontalList({tier(1, 10), tier(14, 30), tier(51, 60)});
     expandHorizontalBands(rows, 3);
     EXPECT_EQ(yEdges(rows[0]), (std::vector<int>{-2, -2, 11, 11}));
     EXPECT_EQ(yEdges(rows[1]), (std::vector<int>{12, 12, 33, 33}));
     EXPECT_EQ(yEdges(rows[2]), (std::vector<int>{48, 48, 63, 63}));
-}
-
-TEST(RowPlacement, OnePageKeepsItsOwnMeanRows) {
-    VerticalBandList pages = verticalList({uprightBand(0, 9, 0, 99, 2)});
-    HorizontalBand slanted = tier(10, 30);
-    slanted.yTopRight = 13;
-    slanted.yBottomRight = 33;
-    pages[0].rows().append(slanted);
-    pages[0].rows().append(tier(50, 70));
-    TraceCapture capture;
-    calcRowsDestY(pages);
-    EXPECT_EQ(destRows(pages[0].rows()[0]), (std::vector<int>{11, 31}));
-    EXPECT_EQ(destRows(pages[0].rows()[1]), (std::vector<int>{50, 70}));
-    EXPECT_EQ(capture.text(), "calcRowsDestY():\n[11,31] [50,70] \n\n");
 }
 
 TEST(RowPlacement, TiersWithinSixPercentShareATrack) {
@@ -206,44 +163,4 @@ TEST(RowPlacement, TiersWithinSixPercentShareATrack) {
     EXPECT_EQ(apart[0].rows()[0].destTop, 10);
     EXPECT_EQ(apart[1].rows()[0].destTop, 17);
     EXPECT_EQ(apart[1].rows()[1].destBottom, 97);
-}
-
-TEST(RowPlacement, SlantedTierComesOutLevelAndFillersGoAway) {
-    // The tier drops one row per column; its stroke runs 2 rows below its top edge.
-    GreyImage image = inked(10, 30, [](int x, int y) { return y == 7 + x; }), master = image;
-    image.companion = &master;
-    VerticalBand page = uprightBand(0, 9, 0, 29, 2);
-    HorizontalBand t = tier(5, 10);
-    t.yTopRight = 14;
-    t.yBottomRight = 19;
-    t.destTop = 12;
-    t.destBottom = 17;
-    page.rows().append(t);
-    insertRowFillers(page);
-    EXPECT_EQ(typesOf(page.rows()), (std::vector<int>{3, 1, 3}));
-    EXPECT_EQ(destRows(page.rows()[2]), (std::vector<int>{18, 29}));
-
-    ASSERT_EQ(rectifyHorizontalBands2(image, page.rows(), page), 0);
-    expectPixels(image, &master, [](int, int y) { return y == 14 ? 0 : 255; });
-    EXPECT_EQ(yEdges(page.rows()[1]), (std::vector<int>{12, 12, 17, 17}));
-
-    // Removing the fillers keeps the order of everything else.
-    page.rows() = horizontalList({tier(0, 5), levelBand(0, 9, 10, 15, 3), levelBand(0, 9, 20, 25, 4),
-                                  levelBand(0, 9, 30, 35, 3), levelBand(0, 9, 40, 45, 5), levelBand(0, 9, 50, 55, 3)});
-    removeFillerRows(page);
-    EXPECT_EQ(typesOf(page.rows()), (std::vector<int>{1, 4, 5}));
-    EXPECT_EQ(page.rows()[1].yTopLeft, 20);
-}
-
-TEST(RowPlacement, NegativeWidthPageChangesNothing) {
-    GreyImage image = filled(10, 10, [](int x, int y) { return x + 10 * y; });
-    const GreyImage before = image;
-    HorizontalBand t = tier(2, 5);
-    t.destTop = 0;
-    HorizontalBandList rows = horizontalList({t});
-    TraceCapture capture;
-    EXPECT_EQ(rectifyHorizontalBands2(image, rows, uprightBand(8, 2, 0, 9, 2)), 1);
-    EXPECT_EQ(capture.text(), "rectifyHorizontalBands2: Width of the bounding box should not be less than 0.\n");
-    EXPECT_EQ(rows[0].yTopLeft, 2);
-    expectPixels(image, nullptr, [&](int x, int y) { return before.at(x, y); });
 }

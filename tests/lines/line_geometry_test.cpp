@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cmath>
 #include <deque>
 #include <string>
 #include <vector>
@@ -18,22 +16,17 @@ constexpr int kHeight = 30;  // character height
 // characters 30 rows tall at a pitch of 36.
 class DrawnGroup {
 public:
-    // A line at centre x whose boxes stand in cells first .. first + count - 1 of the grid, every
-    // box moved down by drop pixels; small, when set, adds a hanging mark below the last.
-    void line(int x, int first, int count, int drop = 0, bool small = false, int pitch = kPitch) {
+    // A line at centre x whose boxes stand in cells first .. first + count - 1 of the grid, set at
+    // the given pitch.
+    void line(int x, int first, int count, int pitch = kPitch) {
         VerticalBand& c = columns_.emplace_back(uprightBand(x - 15, x + 14, 100, 100 + 40 * kPitch, 4));
         LineInfo& info = getLineInfo(c);
         info.typicalCharHeight = kHeight;
         info.typicalCharSpace = kPitch;
         HorizontalBandList& boxes = lists_.emplace_back();
         for (int i = 0; i < count; ++i) {
-            const int top = 100 + first * kPitch + i * pitch + drop;
+            const int top = 100 + first * kPitch + i * pitch;
             boxes.append(levelBand(x - 15, x + 14, top, top + kHeight - 1, 2));
-        }
-        if (small) {
-            const int top = 100 + first * kPitch + count * pitch + drop;
-            boxes.append(levelBand(x - 15, x + 14, top, top + 8, 2));
-            info.smallLastChar = 1;
         }
     }
 
@@ -58,66 +51,13 @@ private:
 
 }  // namespace
 
-TEST(LineGeometry, AOneLineGroupCountsItsOwnCells) {
-    DrawnGroup g;
-    g.line(50, 0, 12);
-    EXPECT_EQ(g.measure(), 12);
-    const LineInfo& info = g.info(0);
-    EXPECT_EQ(std::tuple(info.headBlanks, info.tailBlanks, info.slopeT, info.slopeB, info.reliable),
-              std::tuple(0, 0, 0.0, 0.0, 1));
-}
-
-TEST(LineGeometry, IndentsAndShortLinesAreCountedInCellsOfTheNeighbours) {
-    DrawnGroup g;
-    g.line(50, 0, 10);
-    g.line(100, 0, 10);
-    g.line(150, 1, 9);  // an indented paragraph start
-    g.line(200, 0, 6);  // a paragraph end four cells short
-    g.line(250, 0, 10);
-    EXPECT_EQ(g.measure(), 10);
-    const int heads[] = {0, 0, 1, 0, 0}, tails[] = {0, 0, 0, 4, 0};
-    for (size_t k = 0; k < 5; ++k) {
-        const LineInfo& info = g.info(k);
-        EXPECT_EQ(std::tuple(info.headBlanks, info.tailBlanks, info.reliable), std::tuple(heads[k], tails[k], 1))
-            << "line " << k;
-        EXPECT_NEAR(info.slopeT, 0.0, 1e-9);
-    }
-}
-
-TEST(LineGeometry, RowsSlantingFromTheNeighbourAreFollowedDampedOrRefused) {
-    // Lines 50 pixels apart. The third line's rows fall by 5 pixels from the second's: its end
-    // slopes follow, damped by the logarithm.
-    DrawnGroup mild;
-    mild.line(50, 0, 10);
-    mild.line(100, 0, 10);
-    mild.line(150, 0, 10, 5);
-    std::string traced;
-    mild.measure(&traced);
-    EXPECT_TRUE(mild.info(2).reliable) << traced;
-    EXPECT_GT(mild.info(2).slopeT, 0.02);
-    EXPECT_LT(mild.info(2).slopeT, 0.1);
-
-    // The second line lies 10 pixels low, so it slants by 0.2; the third is level with the first,
-    // so its rows cannot follow the second line's slant down to its bottom end, which is refused
-    // and keeps the second line's slope.
-    DrawnGroup steep;
-    steep.line(50, 0, 10);
-    steep.line(100, 0, 10, 10);
-    steep.line(150, 0, 10);
-    steep.measure(&traced);
-    EXPECT_GT(steep.info(1).slopeT, 0.173);
-    EXPECT_FALSE(steep.info(2).reliable) << traced;
-    EXPECT_NE(traced.find(" irregular"), std::string::npos);
-    EXPECT_EQ(steep.info(2).slopeB, steep.info(1).slopeB) << traced;
-}
-
 TEST(LineGeometry, ARunOfThreeOverlongLinesAtTheEndLosesAHeadBlank) {
     // The last lines are set tighter (pitch 33) and start one cell down: the alignment gives
     // them a cell more than the others. Three such lines are corrected, two are not.
     for (int odd : {3, 2}) {
         DrawnGroup g;
         for (int k = 0; k < 7 - odd; ++k) g.line(50 + 50 * k, 0, 10);
-        for (int k = 7 - odd; k < 7; ++k) g.line(50 + 50 * k, 1, 11, 0, false, 33);
+        for (int k = 7 - odd; k < 7; ++k) g.line(50 + 50 * k, 1, 11, 33);
         std::string traced;
         const int typical = g.measure(&traced);
         const std::string message = std::to_string(7 - odd) + "行目から最後まで" + std::to_string(odd) +
@@ -127,19 +67,6 @@ TEST(LineGeometry, ARunOfThreeOverlongLinesAtTheEndLosesAHeadBlank) {
             EXPECT_EQ(g.info(k).headBlanks, odd == 3 ? 0 : 1) << odd << " odd lines, line " << k;
         EXPECT_GT(typical, 0);
     }
-}
-
-TEST(LineGeometry, HangingMarksOnEveryFullLineShortenTheOthersTails) {
-    DrawnGroup g;
-    g.line(50, 0, 10, 0, true);
-    g.line(100, 0, 10, 0, true);
-    g.line(150, 0, 7);
-    g.line(200, 0, 10, 0, true);
-    EXPECT_EQ(g.measure(), 10);
-    EXPECT_EQ(std::tuple(g.info(0).smallLastChar, g.info(2).smallLastChar, g.info(3).smallLastChar),
-              std::tuple(1, 0, 1));
-    // Without the hanging cell the short line has three cells to go, not four.
-    EXPECT_EQ(g.info(2).tailBlanks, 3);
 }
 
 TEST(LineGeometry, FindCharAlongSlopeTakesTheClosestRowAndRefusesEndsFarOff) {

@@ -40,22 +40,6 @@ TEST(ImageFiles, JpegOutputIsEightBitGrey) {
     FreeImage_Unload(dib);
 }
 
-TEST(ImageFiles, ColourSheetsLoadAsGrey) {
-    // Deeper and other colour formats are read end to end in the hard-input tests.
-    TempDir dir;
-    FIBITMAP* colour = FreeImage_Allocate(8, 4, 24);
-    RGBQUAD red{0, 0, 255, 0};  // blue, green, red
-    for (unsigned y = 0; y < 4; ++y)
-        for (unsigned x = 0; x < 8; ++x) FreeImage_SetPixelColor(colour, x, y, &red);
-    ASSERT_TRUE(FreeImage_Save(FIF_PNG, colour, (dir / "c.png").c_str(), 0));
-    FreeImage_Unload(colour);
-    GreyImage image;
-    ASSERT_EQ(loadGreyImage((dir / "c.png").c_str(), image), 0);
-    EXPECT_EQ(std::pair(image.width, image.size()), std::pair(8, 32u));
-    EXPECT_GT(image.at(0, 0), 40);
-    EXPECT_LT(image.at(0, 0), 100);  // red is a middle grey
-}
-
 TEST(ImageFiles, UnreadableFilesAndUnwritableNamesFailCleanly) {
     TempDir dir;
     writeFile(dir / "x.png", "this is not a picture");

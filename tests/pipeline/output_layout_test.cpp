@@ -58,13 +58,6 @@ TEST(HorizontalShift, TextWiderThanHalfTheSheetIsWrittenWhole) {
     EXPECT_EQ(shift(VerticalBandList(), -1, false, divide), 0);
 }
 
-TEST(FitToPages, WithoutRowsTheBandShrinksToSixtyPercent) {
-    HorizontalBand b = band(0, 999, 0, 1999);
-    fitBandToPages(b, verticalList({page(100, 900)}), 0.6f);
-    EXPECT_EQ(std::pair(b.xLeft, b.xRight), std::pair(200, 799));
-    EXPECT_EQ(yEdges(b), (std::vector<int>{400, 400, 1599, 1599}));
-}
-
 TEST(FitToPages, TheTextBoxSetsTheFactorSymmetricallyAboutTheCentre) {
     VerticalBandList pages = verticalList({page(100, 900), page(1200, 1900)});
     pages[0].rows().append(band(100, 900, 300, 800, 1));

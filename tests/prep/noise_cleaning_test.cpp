@@ -39,41 +39,6 @@ TEST_F(Cleaning, SweepingFlattensGreyAndKeepsWhatIsDarkerThanItsSurroundings) {
     cleanBySweeping4(narrow, 10, 10, -35, -5);
     EXPECT_EQ(narrow.at(2, 25), 0);
     EXPECT_EQ(countBelow(narrow, 255), 1);
-
-    // A mid-grey mark 20 levels darker than the paper lands in between.
-    GreyImage faint = white(60, 40);
-    faint.at(30, 20) = 235;
-    cleanBySweeping4(faint, 20, 20, -35, -5);
-    EXPECT_GT(faint.at(30, 20), 0);
-    EXPECT_LT(faint.at(30, 20), 255);
-}
-
-TEST_F(Cleaning, IslandsGoWhenTheirDarkCoreIsSmallOrTheyTouchTheBorder) {
-    auto blob = [](int x0, int y0) {
-        GreyImage image = white(20, 20);
-        for (int y = y0; y < y0 + 3; ++y)
-            for (int x = x0; x < x0 + 3; ++x) image.at(x, y) = 0;
-        return image;
-    };
-    const struct {
-        int x0, y0, maxDark, border, left;
-    } cases[] = {
-        {8, 8, 5, 1, 9},     // 9 dark pixels are more than 5
-        {0, 8, 5, 1, 0},     // it touches the border
-        {17, 17, 5, 0, 9},   // the border rule is off
-        {8, 8, 110, 0, 0},
-    };
-    for (const auto& c : cases) {
-        GreyImage image = blob(c.x0, c.y0);
-        cleanSmallIslands(image, image, 240, 120, c.maxDark, c.border);
-        EXPECT_EQ(countBelow(image, 255), c.left) << "blob at " << c.x0 << "," << c.y0 << ", limit " << c.maxDark;
-    }
-
-    // Pixels lighter than the light level are paper.
-    GreyImage pale = blob(8, 8);
-    pale.at(2, 2) = 245;
-    cleanSmallIslands(pale, pale, 240, 120, 5, 1);
-    EXPECT_EQ(pale.at(2, 2), 255);
 }
 
 TEST_F(Cleaning, AUShapedIslandCountsTheDarkPixelsOfBothArms) {
