@@ -133,3 +133,18 @@ std::string listFolder(const fs::path& folder) {
     for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
     return out;
 }
+
+double leastSquaresSlope(const std::vector<double>& x, const std::vector<double>& y) {
+    const double n = static_cast<double>(x.size());
+    double mx = 0, my = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        mx += x[i] / n;
+        my += y[i] / n;
+    }
+    double sxy = 0, sxx = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        sxy += (x[i] - mx) * (y[i] - my);
+        sxx += (x[i] - mx) * (x[i] - mx);
+    }
+    return sxx > 0 ? sxy / sxx : 0.0;
+}

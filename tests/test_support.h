@@ -92,3 +92,6 @@ int envCount(const char* name, int fallback);
 
 // The names of the files in folder, sorted, hidden ones included.
 std::string listFolder(const std::filesystem::path& folder);
+
+// The slope of the least-squares line through the points (x[i], y[i]); 0 when every x is the same.
+double leastSquaresSlope(const std::vector<double>& x, const std::vector<double>& y);

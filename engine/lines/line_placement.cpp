@@ -60,6 +60,32 @@ bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
     return true;
 }
 
+// The mean bandWidth of the text lines of every line group.
+class GroupWidths {
+public:
+    explicit GroupWidths(const VerticalBandList& columns) {
+        for (const VerticalBand& c : columns) {
+            if (!hasGroup(c)) continue;
+            const size_t g = static_cast<size_t>(groupOf(c));
+            if (g >= sums_.size()) {
+                sums_.resize(g + 1, 0);
+                counts_.resize(g + 1, 0);
+            }
+            sums_[g] += bandWidth(c);
+            counts_[g] += 1;
+        }
+    }
+    // c must be a line with a group.
+    int mean(const VerticalBand& c) const {
+        const size_t g = static_cast<size_t>(groupOf(c));
+        return static_cast<int>(sums_[g] / counts_[g]);
+    }
+
+private:
+    std::vector<long long> sums_;
+    std::vector<int> counts_;
+};
+
 }  // namespace
 
 void insertColumnFillers(int m, VerticalBandList& columns, const HorizontalBand& row) {
@@ -100,23 +126,31 @@ void removeColumnFillers(VerticalBandList& columns) {
     columns = kept;
 }
 
-void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
-    std::vector<long long> sums;
-    std::vector<int> counts;
-    for (const VerticalBand& c : columns) {
+void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row) {
+    const GroupWidths widths(columns);
+    const uint32_t n = columns.count();
+    for (uint32_t i = 0; i < n; ++i) {
+        VerticalBand& c = columns[i];
         if (!hasGroup(c)) continue;
-        const size_t g = static_cast<size_t>(groupOf(c));
-        if (g >= sums.size()) {
-            sums.resize(g + 1, 0);
-            counts.resize(g + 1, 0);
-        }
-        sums[g] += bandWidth(c);
-        counts[g] += 1;
+        const int w = widths.mean(c);
+        const int leftLimitTop = i > 0 ? columns[i - 1].xRightTop + 1 : row.xLeft;
+        const int leftLimitBottom = i > 0 ? columns[i - 1].xRightBottom + 1 : row.xLeft;
+        const int rightLimitTop = i + 1 < n ? columns[i + 1].xLeftTop - 1 : row.xRight;
+        const int rightLimitBottom = i + 1 < n ? columns[i + 1].xLeftBottom - 1 : row.xRight;
+        auto place = [w](int& left, int& right, int leftLimit, int rightLimit) {
+            const int middle2 = left + right;  // twice the middle
+            const int newLeft = (middle2 - (w - 1)) / 2;
+            left = std::max(newLeft, std::min(left, leftLimit));
+            right = std::min(newLeft + w - 1, std::max(right, rightLimit));
+        };
+        place(c.xLeftTop, c.xRightTop, leftLimitTop, rightLimitTop);
+        place(c.xLeftBottom, c.xRightBottom, leftLimitBottom, rightLimitBottom);
     }
-    auto mean = [&](const VerticalBand& c) {
-        const size_t g = static_cast<size_t>(groupOf(c));
-        return static_cast<int>(sums[g] / counts[g]);
-    };
+}
+
+void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
+    const GroupWidths widths(columns);
+    auto mean = [&](const VerticalBand& c) { return widths.mean(c); };
 
     // Every band keeps its own place when no line gives a usable scale.
     auto keepPlaces = [&columns] {
@@ -166,8 +200,15 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     }
 }
 
+float cellPitch(const LineInfo& info, uint32_t characters, int gridTop, int gridBottom) {
+    // A lone hanging mark with nothing else would leave no cell; it still takes one.
+    const int cells = std::max(info.headBlanks + static_cast<int>(characters) + info.tailBlanks - info.smallLastChar, 1);
+    return (static_cast<float>(gridBottom - gridTop) - 0.17f * static_cast<float>(info.typicalCharHeight)) /
+           static_cast<float>(cells);
+}
+
 int placeLine(const HorizontalBandList& characters, GreyImage& image, const int* gridTop, const int* gridBottom,
-              VerticalBand band, int xLeftLimit, int xRightLimit) {
+              const float* groupPitch, VerticalBand band, int xLeftLimit, int xRightLimit) {
     const uint32_t n = characters.count();
     if (n == 0) return 0;
     const LineInfo info = band.line();
@@ -222,10 +263,11 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     band.xLeftTop = band.xLeftBottom = xLeftLimit;
     band.xRightTop = band.xRightBottom = xRightLimit;
 
-    // A lone hanging mark with nothing else would leave no cell; it still takes one.
-    const int cells = std::max(info.headBlanks + static_cast<int>(n) + info.tailBlanks - info.smallLastChar, 1);
-    const float pitch = (static_cast<float>(gridBottom[g] - gridTop[g]) - 0.17f * static_cast<float>(H)) /
-                        static_cast<float>(cells);
+    // A line whose characters lie on one pitch takes its group's pitch: its own count of cells
+    // is one off when a character was cut in two or two were taken for one, and its cells
+    // would then drift off the group's rows by a pixel or more per cell.
+    float pitch = cellPitch(info, n, gridTop[g], gridBottom[g]);
+    if (fitted && groupPitch[g] > 0) pitch = groupPitch[g];
     const int destTop = gridTop[g] + static_cast<int>(static_cast<float>(info.headBlanks) * pitch);
     const int base = gridBottom[g] - static_cast<int>(0.47 * H) + below;
     int destBottom = 0;

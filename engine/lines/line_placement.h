@@ -16,17 +16,31 @@ void insertColumnFillers(int margin, VerticalBandList& columns, const Horizontal
 // Removes every filler band (type 6), keeping the order of the others.
 void removeColumnFillers(VerticalBandList& columns);
 
+// Gives every text line of a group the group's mean width (bandWidth) about its own middle,
+// at the top and at the bottom, so that the lines of a group are stretched across by one
+// scale: their measured edges wander by a few pixels with the glyphs that reach out furthest,
+// and their mean width is the better measure of each. columns are ordered left to right.
+// A caller must know: an edge never passes the neighbouring band's edge or the row's, so a
+// line pressed between two bands may stay narrower than its group.
+void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
+
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
 // row: a text line with a group takes its group's mean width, every other band its own width
 // times the ratio of the last line's mean to its own width, all scaled to the row's width.
 // A caller must know: without any line of a group every band keeps its own mean edges.
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row);
 
+// The pitch of the cells of a line with the given number of character boxes when its head
+// blanks, characters and tail blanks fill its group's grid rows gridTop .. gridBottom.
+// A caller must know: a miscounted character or blank changes it by a whole cell's share.
+float cellPitch(const LineInfo& info, uint32_t characters, int gridTop, int gridBottom);
+
 // Stretches the body of one text line (its characters, from above the first to below the last)
 // onto rows gridTop[g] .. gridBottom[g] of its group g, headBlanks cells lower and tailBlanks
 // cells higher, and removes the slant of its top and bottom edges. band is the line (with its
-// LineInfo); the strip resampled runs from column xLeftLimit to xRightLimit.
+// LineInfo); the strip resampled runs from column xLeftLimit to xRightLimit. A line whose
+// characters lie on one pitch uses groupPitch[g] (when above 0) as the grid's pitch.
 // Result: 0, or 1 when the resampling refuses the strip. An empty character list changes
 // nothing.
 int placeLine(const HorizontalBandList& characters, GreyImage& image, const int* gridTop, const int* gridBottom,
-              VerticalBand band, int xLeftLimit, int xRightLimit);
+              const float* groupPitch, VerticalBand band, int xLeftLimit, int xRightLimit);

@@ -1,5 +1,6 @@
 #include "lines/line_stage.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "chars/char_segmentation.h"
@@ -97,6 +98,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     std::vector<std::vector<int>> groups;
     groupLines(columns, row, false, 1.29, 0.893, "line group: ", groups);
 
+    equalizeLineWidths(columns, row);
     insertColumnFillers(0, columns, row);
     calcColumnsDestX(columns, row);
     rectifyVerticalBands(image, columns, row);
@@ -184,6 +186,20 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
         gridTop[g] = tops > 0 ? static_cast<int>(topSum / tops) : 0;
         gridBottom[g] = bottoms > 0 ? static_cast<int>(bottomSum / bottoms) : 0;
     }
+    // The group's pitch: the median of its lines' own, which a few miscounted lines leave alone.
+    std::vector<float> groupPitch(groups.size(), 0.0f);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        std::vector<float> pitches;
+        for (uint32_t i = 0; i < n; ++i) {
+            const LineInfo* info = columns[i].lineIfAny();
+            if (columns[i].type != 4 || !info || info->lineGroup != static_cast<int>(g) || charLists[i].empty())
+                continue;
+            pitches.push_back(cellPitch(*info, charLists[i].count(), gridTop[g], gridBottom[g]));
+        }
+        if (pitches.empty()) continue;
+        std::nth_element(pitches.begin(), pitches.begin() + static_cast<long>(pitches.size() / 2), pitches.end());
+        groupPitch[g] = pitches[pitches.size() / 2];
+    }
     if (!appendStatusText("文字の傾きを修正しています……")) return -1;
     addProgress(stepShare);
 
@@ -207,7 +223,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
                 xRightLimit = (next.xLeftTop + band.xRightTop) / 2;
             }
         }
-        if (placeLine(charLists[line], image, gridTop.data(), gridBottom.data(), band, xLeftLimit, xRightLimit) != 0)
+        if (placeLine(charLists[line], image, gridTop.data(), gridBottom.data(), groupPitch.data(), band, xLeftLimit, xRightLimit) != 0)
             return 2;
         leftLimit = xRightLimit;
         if (!showPreview(image)) break;

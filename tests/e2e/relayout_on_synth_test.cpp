@@ -64,7 +64,9 @@ struct TrueChar {
     int cell = 0;  // index among the line's cells, blanks counted
     bool kanji = false;
     double inkBefore = 0;
-    double offset = 0;  // its ink's mean row below the middle of its cell, on the input
+    double offset = 0;   // its ink's mean row below the middle of its cell, on the input
+    double offsetX = 0;  // its ink's mean column right of the middle of its cell, on the input
+    double spreadX = 0;  // its ink's mean squared distance across from the middle of its cell
 };
 
 // The ink of a box and its mean row.
@@ -72,6 +74,8 @@ struct Ink {
     long long count = 0;  // dark pixels
     double mass = 0;      // darkness below the paper's grey, summed: resampling keeps it
     double meanY = 0;
+    double meanX = 0;     // mass-weighted
+    double squareX = 0;   // mass-weighted mean of x * x
 };
 
 // paper is the grey of blank paper on that image.
@@ -80,22 +84,32 @@ Ink inkOf(const GreyImage& image, Box b, int paper) {
     double sum = 0;
     for (int y = std::max(b.top, 0); y <= std::min(b.bottom, image.height - 1); ++y)
         for (int x = std::max(b.left, 0); x <= std::min(b.right, image.width - 1); ++x) {
-            ink.mass += std::max(0, paper - 8 - image.at(x, y));
+            const int m = std::max(0, paper - 8 - image.at(x, y));
+            ink.mass += m;
+            ink.meanX += static_cast<double>(m) * x;
+            ink.squareX += static_cast<double>(m) * x * x;
             if (dark(image, x, y)) {
                 ++ink.count;
                 sum += y;
             }
         }
     ink.meanY = ink.count > 0 ? sum / ink.count : (b.top + b.bottom) / 2.0;
+    if (ink.mass > 0) {
+        ink.meanX /= ink.mass;
+        ink.squareX /= ink.mass;
+    }
     return ink;
 }
 
-// The most common grey of the image: its paper.
-int paperOf(const GreyImage& image) {
-    std::vector<long long> histogram(256, 0);
-    for (int y = 0; y < image.height; y += 4)
-        for (int x = 0; x < image.width; x += 4) ++histogram[image.at(x, y)];
-    return static_cast<int>(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+// The grey of the paper under a box of the input, where lighting and vignetting make it vary:
+// the lighter quarter of the box's pixels (a character covers far less than three quarters).
+int paperAround(const GreyImage& image, Box b) {
+    std::vector<int> greys;
+    for (int y = std::max(b.top, 0); y <= std::min(b.bottom, image.height - 1); ++y)
+        for (int x = std::max(b.left, 0); x <= std::min(b.right, image.width - 1); ++x) greys.push_back(image.at(x, y));
+    if (greys.empty()) return 255;
+    std::nth_element(greys.begin(), greys.begin() + static_cast<long>(greys.size() * 3 / 4), greys.end());
+    return greys[greys.size() * 3 / 4];
 }
 
 double middleY(const Quad& q) { return (q.p[0].y + q.p[1].y + q.p[2].y + q.p[3].y) / 4; }
@@ -129,7 +143,6 @@ struct Tally {
 // Finds the tier's lines and characters in the output and scores them against the truth.
 void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier, double em, Tally& t) {
     ++t.tiers;
-    const int inPaper = paperOf(in), outPaper = paperOf(out);
     const Box area = boundsOf(tier.box);
     const int margin = static_cast<int>(0.6 * em);
     const int top = std::max(area.top - margin, 0), bottom = std::min(area.bottom + margin, out.height - 1);
@@ -139,9 +152,19 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     std::vector<long long> columns(static_cast<size_t>(right - left + 1), 0);
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x) columns[static_cast<size_t>(x - left)] += dark(out, x, y);
+    // Lines are the runs at least 0.8 em wide: ruby (half size) and specks are narrower. A line
+    // of narrow marks only (closing brackets) stands apart, where ruby runs beside a line.
+    const std::vector<Run> runs = runsOf(columns, left);
     std::vector<Run> lines;
-    for (const Run& r : runsOf(columns, left))
-        if (r.size() >= 0.8 * em) lines.push_back(r);  // ruby (half size) and specks are narrower
+    for (const Run& r : runs)
+        if (r.size() >= 0.8 * em) lines.push_back(r);
+    for (const Run& r : runs) {
+        if (r.size() >= 0.8 * em || r.size() < 0.3 * em) continue;
+        const bool apart = std::none_of(lines.begin(), lines.end(), [&](const Run& l) {
+            return r.first - l.last <= 0.5 * em && l.first - r.last <= 0.5 * em;
+        });
+        if (apart) lines.push_back(r);
+    }
     std::sort(lines.begin(), lines.end(), [](const Run& a, const Run& b) { return a.first > b.first; });
     t.lines += static_cast<int>(tier.lines.size());
     if (lines.size() != tier.lines.size()) {
@@ -155,24 +178,25 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     struct LineData {
         std::vector<TrueChar> chars;
         std::vector<Ink> pieces;
-        int x0 = 0, x1 = 0;
-        int firstRow = 0, lastRow = 0;
+        int x0 = 0, x1 = 0;  // the main text across, without ruby
     };
     std::vector<LineData> data(lines.size());
-    std::vector<int> widths;
     for (size_t k = 0; k < lines.size(); ++k) {
         LineData& d = data[k];
         const LineTruth& truthLine = tier.lines[k];
         for (size_t c = 0; c < truthLine.cells.size(); ++c) {
             const CellTruth& cell = truthLine.cells[c];
             if (cell.kind == "blank") continue;
-            const Ink ink = inkOf(in, boundsOf(cell.box), inPaper);
+            const Box b = boundsOf(cell.box);
+            const Ink ink = inkOf(in, b, paperAround(in, b));
+            const double middleX = (b.left + b.right) / 2.0;
             d.chars.push_back({static_cast<int>(c), cell.kind == "char" && isKanji(cell.text), ink.mass,
-                               ink.meanY - middleY(cell.box)});
+                               ink.meanY - middleY(cell.box), ink.meanX - middleX,
+                               ink.squareX - 2 * middleX * ink.meanX + middleX * middleX});
         }
-        // The main text only: the densest stretch of the run as wide as a character. Ruby, set
-        // at half size beside a line, may touch the line on either side in the projection.
-        const int w = std::min(static_cast<int>(0.95 * em), lines[k].size());
+        // The main text only: the densest stretch of the run as wide as a character, and two
+        // pixels either side for the pale edges of the strokes. Ruby, set at half size beside a line, may touch the line in the projection.
+        const int w = std::min(static_cast<int>(em), lines[k].size());
         d.x0 = lines[k].first;
         long long best = -1;
         for (int s = lines[k].first; s + w - 1 <= lines[k].last; ++s) {
@@ -183,7 +207,8 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
                 d.x0 = s;
             }
         }
-        d.x1 = d.x0 + w - 1;
+        d.x1 = std::min(d.x0 + w + 1, out.width - 1);
+        d.x0 = std::max(d.x0 - 2, 0);
         std::vector<long long> rowsInk(static_cast<size_t>(bottom - top + 1), 0);
         for (int y = top; y <= bottom; ++y)
             for (int x = d.x0; x <= d.x1; ++x) rowsInk[static_cast<size_t>(y - top)] += dark(out, x, y);
@@ -204,56 +229,7 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         }
         if (pieces.empty()) continue;
         ++t.linesRead;
-        d.firstRow = pieces.front().first;
-        d.lastRow = pieces.back().last;
-        for (const Run& p : pieces) d.pieces.push_back(inkOf(out, {d.x0, d.x1, p.first, p.last}, outPaper));
-
-        // The ink across the line, row by row: its count at each column and its mean column.
-        auto across = [&](int y0, int y1, std::vector<long long>& counts) {
-            counts.assign(static_cast<size_t>(d.x1 - d.x0 + 1), 0);
-            double sum = 0;
-            long long n = 0;
-            for (int y = y0; y <= y1; ++y)
-                for (int x = d.x0; x <= d.x1; ++x)
-                    if (dark(out, x, y)) {
-                        ++counts[static_cast<size_t>(x - d.x0)];
-                        sum += x;
-                        ++n;
-                    }
-            return n > 0 ? sum / n : 0.0;
-        };
-        std::vector<long long> counts;
-
-        // Upright: the mean ink column of the top half and of the bottom half of the line.
-        const int span = d.lastRow - d.firstRow;
-        if (span > 300) {
-            const int middle = (d.firstRow + d.lastRow) / 2;
-            const double a = across(d.firstRow, middle, counts), b = across(middle + 1, d.lastRow, counts);
-            ++t.uprightChecked;
-            const bool ok = std::fabs(a - b) <= span / 2 / 1000.0 + 2.0;
-            t.upright += ok;
-            if (!ok) std::printf("  line %zu leans: mean ink column %.1f in the top half, %.1f in the bottom\n", k, a, b);
-        }
-
-        // The line's width: where the middle 96 % of its ink lies across it.
-        if (d.chars.size() >= 10) {
-            across(d.firstRow, d.lastRow, counts);
-            const long long total = std::accumulate(counts.begin(), counts.end(), 0LL);
-            long long seen = 0;
-            int lo = -1, hi = -1;
-            for (size_t x = 0; x < counts.size(); ++x) {
-                seen += counts[x];
-                if (lo < 0 && seen * 50 >= total) lo = static_cast<int>(x);
-                if (hi < 0 && seen * 50 >= total * 49) hi = static_cast<int>(x);
-            }
-            widths.push_back(hi - lo + 1);
-        }
-    }
-    if (!widths.empty()) {
-        ++t.widthGroups;
-        const auto [lo, hi] = std::minmax_element(widths.begin(), widths.end());
-        t.widthGroupsEqual += *hi - *lo <= 4;
-        if (*hi - *lo > 4) std::printf("  line widths from %d to %d\n", *lo, *hi);
+        for (const Run& p : pieces) d.pieces.push_back(inkOf(out, {d.x0, d.x1, p.first, p.last}, 255));
     }
 
     // The tier's character grid as written: the pitch and the row of cell 0, from the lines
@@ -273,8 +249,10 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     }
     const double origin = median(origins);
 
-    // Every character looked up where the grid puts it: the piece nearest to that row must lie
-    // within a tenth of the pitch and hold about the character's ink.
+    // Every character looked up in its cell of the grid: the ink of the cell must be about the
+    // character's ink, and the piece of ink nearest to the row where the grid puts the
+    // character must lie within a tenth of the pitch of it.
+    std::vector<double> widths;
     for (size_t k = 0; k < data.size(); ++k) {
         const LineData& d = data[k];
         if (d.pieces.empty()) continue;
@@ -286,61 +264,104 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
                     nearest = j;
             return nearest;
         };
-        std::vector<std::pair<size_t, size_t>> matches;  // (char, piece), for the ink
-        const bool onePiecePerChar = d.pieces.size() == d.chars.size();
-        for (size_t i = 0; i < d.chars.size(); ++i) {
-            // One piece per character: they pair in order, wherever the grid put them.
-            if (onePiecePerChar) {
-                matches.push_back({i, i});
-                continue;
-            }
-            const size_t nearest = nearestPiece(i);
-            if (std::fabs(d.pieces[nearest].meanY - expectedRow(i)) <= 0.35 * pitch) matches.push_back({i, nearest});
+        std::vector<Ink> cells;
+        for (const TrueChar& c : d.chars) {
+            const double middle = origin + c.cell * pitch;
+            const Box b{d.x0, d.x1, static_cast<int>(std::lround(middle - pitch / 2)),
+                        static_cast<int>(std::lround(middle + pitch / 2)) - 1};
+            cells.push_back(inkOf(out, b, paperAround(out, b)));
         }
         std::vector<double> before;
         for (const TrueChar& c : d.chars) before.push_back(c.inkBefore);
         const double typicalInk = median(before);
+        auto inked = [&](size_t i) { return d.chars[i].inkBefore >= 0.3 * typicalInk && d.chars[i].inkBefore > 0; };
         std::vector<double> ratios;
-        for (auto [i, j] : matches)
-            if (d.chars[i].inkBefore >= 0.3 * typicalInk && d.chars[i].inkBefore > 0)
-                ratios.push_back(d.pieces[j].mass / d.chars[i].inkBefore);
+        for (size_t i = 0; i < d.chars.size(); ++i)
+            if (inked(i)) ratios.push_back(cells[i].mass / d.chars[i].inkBefore);
         const double typicalRatio = ratios.empty() ? 1.0 : median(ratios);
-        auto inkKept = [&](size_t i, size_t j) {
-            return std::fabs(d.pieces[j].mass / d.chars[i].inkBefore / typicalRatio - 1.0) <= 0.15;
-        };
+        auto inkKept = [&](size_t i) { return std::fabs(cells[i].mass / d.chars[i].inkBefore / typicalRatio - 1.0) <= 0.15; };
+
+        // Across the line, a character's ink keeps its place in its cell: its mean column less
+        // where it stood in its cell on the input is the line's middle at that row.
+        std::vector<double> rows, middles;
         for (size_t i = 0; i < d.chars.size(); ++i) {
             const TrueChar& c = d.chars[i];
-            const auto m = std::find_if(matches.begin(), matches.end(), [i](auto p) { return p.first == i; });
-            if (c.inkBefore >= 0.3 * typicalInk && c.inkBefore > 0) {
+            if (inked(i)) {
                 ++t.inked;
-                t.inkKept += m != matches.end() && inkKept(i, m->second);
+                t.inkKept += inkKept(i);
+                if (inkKept(i)) {
+                    rows.push_back(origin + c.cell * pitch);
+                    middles.push_back(cells[i].meanX - c.offsetX);
+                }
             }
             if (!c.kanji) continue;
             ++t.kanji;
-            // Alignment is judged on the piece nearest to the grid row, not on the pairing in
-            // order: two characters merged in one piece and one split in two elsewhere keep the
-            // counts equal but shift the pairing between them by a cell.
             const size_t j = nearestPiece(i);
-            t.aligned += std::fabs(d.pieces[j].meanY - expectedRow(i)) <= 0.1 * pitch && inkKept(i, j);
+            t.aligned += std::fabs(d.pieces[j].meanY - expectedRow(i)) <= 0.1 * pitch && inkKept(i);
         }
+        if (rows.size() < 3) continue;
+        const double slope = leastSquaresSlope(rows, middles);
+        const double intercept = std::accumulate(middles.begin(), middles.end(), 0.0) / static_cast<double>(middles.size()) -
+                                 slope * std::accumulate(rows.begin(), rows.end(), 0.0) / static_cast<double>(rows.size());
+
+        // Upright: the line's middle moves by at most a pixel per thousand along it, and a pixel
+        // for the measure.
+        const double span = rows.back() - rows.front();
+        if (span > 300) {
+            ++t.uprightChecked;
+            const bool ok = std::fabs(slope) * span <= span / 1000 + 1.0;
+            t.upright += ok;
+            if (!ok) std::printf("  line %zu leans %.1f pixels over %.0f\n", k, slope * span, span);
+        }
+        // Its width: how far the ink spreads about the line's middle, against how far the same
+        // characters spread about the middle of their cells on the input, times the cell's width.
+        if (d.chars.size() >= 10) {
+            double spreadOut = 0, spreadIn = 0, massOut = 0, massIn = 0;
+            for (size_t i = 0; i < d.chars.size(); ++i) {
+                const double middle = intercept + slope * (origin + d.chars[i].cell * pitch);
+                const Ink& c = cells[i];
+                spreadOut += c.mass * (c.squareX - 2 * middle * c.meanX + middle * middle);
+                massOut += c.mass;
+            }
+            for (const TrueChar& c : d.chars) {
+                spreadIn += c.inkBefore * c.spreadX;
+                massIn += c.inkBefore;
+            }
+            if (massOut > 0 && massIn > 0) widths.push_back(em * std::sqrt((spreadOut / massOut) / (spreadIn / massIn)));
+        }
+    }
+    if (!widths.empty()) {
+        ++t.widthGroups;
+        const auto [lo, hi] = std::minmax_element(widths.begin(), widths.end());
+        t.widthGroupsEqual += *hi - *lo <= 2.0;
+        if (*hi - *lo > 2.0) std::printf("  line widths from %.1f to %.1f\n", *lo, *hi);
     }
 }
 
-}  // namespace
-
-TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
+// Generates n sheets (single and two tiers, skewed) and scores each as written by the pipeline
+// or, when unchanged is set, as generated: the check's own ceiling.
+Tally scoreSheets(int n, bool unchanged) {
     TempDir dir;
-    const int n = envCount("TOVEL_RELAYOUT_SHEETS", 4);
     Tally t;
     for (int i = 0; i < n; ++i) {
         SynthOptions o;
         o.seed = 9000 + static_cast<uint64_t>(i);
-        ASSERT_TRUE(applyPreset(i % 2 ? "two-tier" : "novel-page", o));
+        EXPECT_TRUE(applyPreset(i % 2 ? "two-tier" : "novel-page", o));
         GreyImage sheet, written;
         SheetTruth truth;
-        ASSERT_NO_FATAL_FAILURE(relayout(o, dir, sheet, truth, written));
-        ASSERT_EQ(written.width, sheet.width);
-        ASSERT_EQ(written.height, sheet.height);
+        if (unchanged) {
+            o.rotateDegrees = 0;
+            o.shear = 0;
+            std::string error;
+            EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+            written = sheet;
+        } else {
+            relayout(o, dir, sheet, truth, written);
+        }
+        if (written.width != sheet.width || written.height != sheet.height) {
+            ADD_FAILURE() << "seed " << o.seed << " written at another size";
+            continue;
+        }
         std::printf("seed %llu (%s, %.2f degrees):\n", static_cast<unsigned long long>(o.seed),
                     i % 2 ? "two tiers" : "one tier", o.rotateDegrees);
         for (const PageTruth& page : truth.pages)
@@ -351,15 +372,34 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
                 "tiers with equal line widths: %d of %d\n",
                 t.tiers, t.tiersRead, t.lines, t.linesRead, t.aligned, t.kanji, t.inkKept, t.inked, t.upright,
                 t.uprightChecked, t.widthGroupsEqual, t.widthGroups);
-    // What the re-layout reaches today on these sheets, as floors against regressions: most
-    // characters keep their ink and most lines stand upright, but a line whose blank cells or
-    // characters were counted one off is stretched or shifted by a cell and its characters
-    // leave the group's rows (see the README).
-    EXPECT_GE(t.tiersRead * 2, t.tiers);
-    EXPECT_GE(t.aligned * 100, t.kanji * 72);
-    EXPECT_GE(t.inkKept * 100, t.inked * 75);
-    EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
-    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 60);
+    return t;
+}
+
+}  // namespace
+
+// The check itself, on sheets that were not changed at all: every line on the grid, whole,
+// upright and of one width, but for the few places where the projection cannot part two
+// characters or a line from its ruby.
+TEST(RelayoutOnSheets, TheCheckPassesAnUnchangedSheet) {
+    const Tally t = scoreSheets(2, true);
+    EXPECT_EQ(t.tiersRead, t.tiers);
+    EXPECT_GE(t.aligned * 100, t.kanji * 98);
+    EXPECT_GE(t.inkKept * 100, t.inked * 99);
+    EXPECT_EQ(t.upright, t.uprightChecked);
+    EXPECT_EQ(t.widthGroupsEqual, t.widthGroups);
+}
+
+TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
+    const Tally t = scoreSheets(envCount("TOVEL_RELAYOUT_SHEETS", 4), false);
+    // What the re-layout reaches today on these sheets, as floors against regressions (see
+    // the README for what is still missing): most characters sit on their group's rows and
+    // keep their ink, but lines still lean by a few pixels and the widths of a tier's lines
+    // spread over 2 to 4 pixels.
+    EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
+    EXPECT_GE(t.aligned * 100, t.kanji * 80);
+    EXPECT_GE(t.inkKept * 100, t.inked * 90);
+    EXPECT_GE(t.upright * 100, t.uprightChecked * 70);
+    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 20);
 }
 
 namespace {

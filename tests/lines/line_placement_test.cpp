@@ -72,6 +72,24 @@ TEST(LinePlacement, BandsWithoutAGroupScaleWithTheLinesOrKeepTheirPlace) {
     EXPECT_EQ(std::pair(loose[0].destLeft, loose[0].destRight), std::pair(20, 40));
 }
 
+TEST(LinePlacement, LinesOfAGroupTakeItsMeanWidthAboutTheirMiddleUpToTheirNeighbours) {
+    // Three lines of one group, bandWidths 34, 34 and 30 (mean 32): the first wider at the top
+    // than at the bottom, the last pressed against a ruby band on its right.
+    VerticalBand slanted = line(10, 45);
+    slanted.xLeftBottom = 12;
+    slanted.xRightBottom = 43;
+    VerticalBandList columns =
+        verticalList({slanted, line(60, 93), line(110, 139), uprightBand(140, 150, 0, 199, 5)});
+    equalizeLineWidths(columns, tier());
+    // Each end of a line takes the mean width about its own middle, so the line is stretched
+    // across by one scale from top to bottom.
+    EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{12, 43, 12, 43}));
+    EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{61, 92, 61, 92}));
+    // Widening stops at the column before the ruby band; the band itself does not move.
+    EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{109, 139, 109, 139}));
+    EXPECT_EQ(xEdges(columns[3]), (std::vector<int>{140, 150, 140, 150}));
+}
+
 TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
     VerticalBandList empty;
     insertColumnFillers(0, empty, tier());
@@ -113,9 +131,11 @@ struct PlacedLine {
         info.smallLastChar = smallLastChar;
     }
 
-    int place(int gridBottom) {
+    // groupPitch 0: the line's own count of cells sets the pitch.
+    int place(int gridBottom, float groupPitch = 0.0f) {
         const int gridTop[] = {20}, gridBottoms[] = {gridBottom};
-        return placeLine(chars, image, gridTop, gridBottoms, band, 0, 39);
+        const float pitches[] = {groupPitch};
+        return placeLine(chars, image, gridTop, gridBottoms, pitches, band, 0, 39);
     }
 
     // The lowest inked row down the middle of the line.
@@ -154,7 +174,8 @@ TEST(LinePlacement, AnEmptyLineChangesNothing) {
     VerticalBand band = uprightBand(0, 39, 0, 99, 4);
     getLineInfo(band).lineGroup = 0;
     const int grid[] = {0};
-    EXPECT_EQ(placeLine(HorizontalBandList(), image, grid, grid, band, 0, 39), 0);
+    const float pitch[] = {0.0f};
+    EXPECT_EQ(placeLine(HorizontalBandList(), image, grid, grid, pitch, band, 0, 39), 0);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) ASSERT_EQ(image.at(x, y), before.at(x, y)) << x << "," << y;
 }
@@ -188,9 +209,11 @@ TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
 
 TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyphs) {
     // Lines of one group on one grid of ten cells: a full line, one whose first glyph's ink
-    // covers only the middle 20 of its 30 rows, and a short one ending six blank cells early.
-    // Every character must land on the rows of the full line's.
-    auto topsAfterPlacing = [](int count, int firstTop, int firstBottom) {
+    // covers only the middle 20 of its 30 rows, a short one ending six blank cells early, and
+    // a full one whose count of tail blanks is one too many. Every character must land on the
+    // rows of the full line's.
+    const int gridBottom = 20 + 36 * 10 - 6;
+    auto topsAfterPlacing = [&](int count, int firstTop, int firstBottom, int extraBlanks = 0) {
         PlacedLine line(count);
         line.chars[0] = levelBand(0, 39, firstTop, firstBottom, 2);
         line.image = inked(40, 480, [&](int, int y) {
@@ -198,8 +221,11 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
                 if (y >= c.yTopLeft && y <= c.yBottomLeft) return true;
             return false;
         });
-        getLineInfo(line.band).tailBlanks = 10 - count;
-        EXPECT_EQ(line.place(20 + 36 * 10 - 6), 0);
+        LineInfo& info = getLineInfo(line.band);
+        info.tailBlanks = 10 - count;
+        const float groupPitch = cellPitch(info, static_cast<uint32_t>(count), 20, gridBottom);
+        info.tailBlanks += extraBlanks;
+        EXPECT_EQ(line.place(gridBottom, groupPitch), 0);
         std::vector<int> tops;  // the first inked row of every run of ink down the middle
         for (int y = 1; y < line.image.height; ++y)
             if (line.image.at(20, y) < 128 && line.image.at(20, y - 1) >= 128) tops.push_back(y);
@@ -207,8 +233,11 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
     };
     const std::vector<int> full = topsAfterPlacing(10, 20, 49);
     const std::vector<int> narrow = topsAfterPlacing(10, 25, 44), shortLine = topsAfterPlacing(4, 20, 49);
+    const std::vector<int> miscounted = topsAfterPlacing(10, 20, 49, 1);
     ASSERT_EQ(full.size(), narrow.size());
+    ASSERT_EQ(full.size(), miscounted.size());
     ASSERT_EQ(shortLine.size(), 4u);
+    for (size_t i = 0; i < full.size(); ++i) EXPECT_NEAR(miscounted[i], full[i], 1) << "character " << i;
     for (size_t i = 1; i < full.size(); ++i) EXPECT_NEAR(narrow[i], full[i], 1) << "character " << i;
     for (size_t i = 0; i < shortLine.size(); ++i) EXPECT_NEAR(shortLine[i], full[i], 1) << "character " << i;
 }
