@@ -12,6 +12,7 @@
 #include "layout/row_placement.h"
 #include "lines/line_geometry.h"
 #include "lines/line_groups.h"
+#include "lines/line_lean.h"
 #include "lines/line_placement.h"
 
 namespace {
@@ -98,6 +99,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     std::vector<std::vector<int>> groups;
     groupLines(columns, row, false, 1.29, 0.893, "line group: ", groups);
 
+    followLineLeans(image, columns, row);
     equalizeLineWidths(columns, row);
     insertColumnFillers(0, columns, row);
     calcColumnsDestX(columns, row);

@@ -218,6 +218,13 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         for (const Run& p : pieces) inks.push_back(p.ink);
         const long long typicalPiece = inks.empty() ? 0 : median(inks);
         std::erase_if(pieces, [&](const Run& p) { return p.ink < 0.06 * typicalPiece; });
+        // Larger specks stand alone beyond the ends of the text; a stop or a comma follows its
+        // character closely.
+        auto stray = [&](const Run& p, const Run& next) {
+            return p.size() < 0.25 * em && p.ink < 0.1 * typicalPiece && std::abs(next.first - p.first) > 0.3 * em + p.size();
+        };
+        while (pieces.size() >= 2 && stray(pieces.front(), pieces[1])) pieces.erase(pieces.begin());
+        while (pieces.size() >= 2 && stray(pieces.back(), pieces[pieces.size() - 2])) pieces.pop_back();
         // Strokes of one character cut apart by a blank row join first: the pair whose union
         // is lowest.
         while (pieces.size() > d.chars.size() && pieces.size() >= 2) {
@@ -398,8 +405,8 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
     EXPECT_GE(t.aligned * 100, t.kanji * 80);
     EXPECT_GE(t.inkKept * 100, t.inked * 90);
-    EXPECT_GE(t.upright * 100, t.uprightChecked * 70);
-    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 20);
+    EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
+    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 25);
 }
 
 namespace {

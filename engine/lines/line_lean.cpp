@@ -1,0 +1,138 @@
+#include "lines/line_lean.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "bands/band_geometry.h"
+#include "core/line_fit.h"
+
+namespace {
+
+// Rows closer than this many band widths to each other go into one slab: four characters.
+constexpr int kSlabWidths = 4;
+
+// Darker than this counts as ink.
+constexpr int kInk = 128;
+
+// Steeper leans than this (columns per row) are taken for a misreading of the line.
+constexpr double kSteepest = 0.02;
+
+// The x of an edge at row y when it runs from xt at row yt to xb at row yb.
+double edgeX(int y, int yt, int xt, int yb, int xb) {
+    if (yb == yt) return xt;
+    return (static_cast<double>(xb) * (y - yt) + static_cast<double>(xt) * (yb - y)) / (yb - yt);
+}
+
+// Moves an edge pair (top end, bottom end) by the given shifts, keeping it right of leftLimit
+// and left of rightLimit at each end when it was so.
+void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, int leftLimitTop, int leftLimitBottom,
+               int rightLimitTop, int rightLimitBottom) {
+    auto shifted = [](int x, int shift, int lo, int hi) {
+        const int moved = x + shift;
+        if (shift < 0 && x >= lo) return std::max(moved, lo);
+        if (shift > 0 && x <= hi) return std::min(moved, hi);
+        return moved;
+    };
+    top = shifted(top, topShift, leftLimitTop, rightLimitTop);
+    bottom = shifted(bottom, bottomShift, leftLimitBottom, rightLimitBottom);
+}
+
+}  // namespace
+
+double measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row) {
+    const int yT = row.yTopLeft, yB = row.yBottomLeft;
+    const int width = std::max(bandWidth(band), 1);
+    const int slab = std::max(kSlabWidths * width, 8);
+    if (yB - yT < 4 * slab) return 0.0;
+
+    std::vector<double> centres, deviations, masses;
+    // Per slab: the ink's count at each offset from the band's middle, and its rows.
+    const int reach = width / 2 + 4;
+    std::vector<double> counts(static_cast<size_t>(2 * reach + 1), 0.0);
+    double mass = 0, rowSum = 0;
+    int rowsInSlab = 0;
+    const int yEnd = std::min(yB, image.height - 1);
+    for (int y = std::max(yT, 0); y <= yEnd; ++y) {
+        const double left = edgeX(y, yT, band.xLeftTop, yB, band.xLeftBottom);
+        const double right = edgeX(y, yT, band.xRightTop, yB, band.xRightBottom) + 1;
+        const double middle = (left + right) / 2;
+        // Two columns beyond each edge: an edge that meets the ink leaves the rest of a stroke
+        // just outside.
+        const int x0 = std::max(static_cast<int>(std::floor(left)) - 2, 0);
+        const int x1 = std::min(static_cast<int>(std::ceil(right)) + 2, image.width - 1);
+        const unsigned char* line = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        for (int x = x0; x <= x1; ++x) {
+            if (line[x] >= kInk) continue;
+            const int offset = std::clamp(static_cast<int>(std::lround(x + 0.5 - middle)), -reach, reach);
+            counts[static_cast<size_t>(offset + reach)] += 1;
+            mass += 1;
+            rowSum += y;
+        }
+        if (++rowsInSlab == slab || y == yEnd) {
+            if (mass > 0) {
+                // Where the ink of the slab begins and ends across the line, past its outermost
+                // few hundredths: the envelope of the strokes, which ruby and commas barely move.
+                double seen = 0, lo = 0, hi = 0;
+                bool loSet = false, hiSet = false;
+                for (size_t k = 0; k < counts.size(); ++k) {
+                    seen += counts[k];
+                    if (!loSet && seen >= 0.03 * mass) { lo = static_cast<double>(k); loSet = true; }
+                    if (!hiSet && seen >= 0.97 * mass) { hi = static_cast<double>(k); hiSet = true; }
+                }
+                centres.push_back(rowSum / mass);
+                deviations.push_back((lo + hi) / 2 - reach);
+                masses.push_back(mass);
+            }
+            std::fill(counts.begin(), counts.end(), 0.0);
+            mass = rowSum = 0;
+            rowsInSlab = 0;
+        }
+    }
+    // Slabs of a blank cell or a lone mark hold little ink and say little about the line.
+    if (masses.empty()) return 0.0;
+    std::vector<double> sorted = masses;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2), sorted.end());
+    const double typical = sorted[sorted.size() / 2];
+    std::vector<double> ys, ds;
+    for (size_t i = 0; i < masses.size(); ++i)
+        if (masses[i] >= 0.25 * typical) {
+            ys.push_back(centres[i]);
+            ds.push_back(deviations[i]);
+        }
+    if (ys.size() < 4) return 0.0;
+    double slope = 0, intercept = 0;
+    fitLine(ys, ds, slope, intercept);
+    return slope;
+}
+
+void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
+    const int yT = row.yTopLeft, yB = row.yBottomLeft;
+    const uint32_t n = columns.count();
+    for (uint32_t i = 0; i < n; ++i) {
+        if (columns[i].type != 4) continue;
+        // A band much wider at one end than at the other has an edge that missed the line; its
+        // middle says nothing about the line's.
+        const VerticalBand& c = columns[i];
+        const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
+        if (4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth)) continue;
+        const double lean = measureLineLean(image, columns[i], row);
+        if (lean == 0.0 || std::fabs(lean) > kSteepest) continue;
+        const double middleRow = (yT + yB) / 2.0;
+        const int topShift = static_cast<int>(std::lround(lean * (yT - middleRow)));
+        const int bottomShift = static_cast<int>(std::lround(lean * (yB - middleRow)));
+        if (topShift == 0 && bottomShift == 0) continue;
+        // The line and the ruby right after it turn together, between the bands either side.
+        const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
+        const int leftTop = i > 0 ? columns[i - 1].xRightTop + 1 : row.xLeft;
+        const int leftBottom = i > 0 ? columns[i - 1].xRightBottom + 1 : row.xLeft;
+        const int rightTop = last + 1 < n ? columns[last + 1].xLeftTop - 1 : row.xRight;
+        const int rightBottom = last + 1 < n ? columns[last + 1].xLeftBottom - 1 : row.xRight;
+        for (uint32_t k = i; k <= last; ++k) {
+            VerticalBand& b = columns[k];
+            shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, leftTop, leftBottom, rightTop, rightBottom);
+            shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, leftTop, leftBottom, rightTop, rightBottom);
+        }
+        i = last;
+    }
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "lines/line_lean.h"
+#include "test_support.h"
+
+namespace {
+
+// A tier 800 rows high over columns 0 .. 199.
+HorizontalBand tier() { return levelBand(0, 199, 0, 799, 1); }
+
+// A line of twenty 30 x 30 glyphs (a frame with a bar down the middle) at pitch 38 whose middle
+// lies at column middle + lean * (y - 400): a line leaning by lean columns per row.
+GreyImage leaningLine(double middle, double lean) {
+    GreyImage image;
+    fillImage(image, 200, 800, [&](int x, int y) {
+        const int top = 10 + 38 * ((y - 10) / 38);
+        const int dy = y - top;
+        if (y < 10 || dy >= 30) return static_cast<unsigned char>(255);
+        const int left = static_cast<int>(std::lround(middle + lean * (y - 400))) - 15;
+        const int dx = x - left;
+        const bool ink = dx >= 0 && dx < 30 && (dy < 3 || dy >= 27 || dx < 3 || dx >= 27 || (dx >= 14 && dx < 16));
+        return static_cast<unsigned char>(ink ? 0 : 255);
+    });
+    return image;
+}
+
+}  // namespace
+
+TEST(LineLean, TheLeanIsMeasuredAgainstTheBandsOwnSlant) {
+    // 8 columns per 1000 rows, measured first against upright edges, then against edges that
+    // already follow it, then against edges that lean the other way.
+    const GreyImage image = leaningLine(100, 0.008);
+    EXPECT_NEAR(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), tier()), 0.008, 0.0015);
+    VerticalBand following = uprightBand(83, 116, 0, 799, 4);
+    following.xLeftTop = 83 - 3;
+    following.xRightTop = 116 - 3;
+    following.xLeftBottom = 83 + 3;
+    following.xRightBottom = 116 + 3;
+    EXPECT_NEAR(measureLineLean(image, following, tier()), 0.0, 0.0015);
+    // A line too short for four slabs of ink has no measurable lean.
+    EXPECT_EQ(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), levelBand(0, 199, 0, 400, 1)), 0.0);
+}
+
+TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
+    // The line leans 10 columns per 1000 rows: over the tier's 799 rows its edges turn by 4 at
+    // each end about the middle row.
+    const GreyImage image = leaningLine(100, 0.010);
+    VerticalBandList columns = verticalList({uprightBand(40, 60, 0, 799, 4), uprightBand(83, 116, 0, 799, 4),
+                                             uprightBand(118, 126, 0, 799, 5), uprightBand(129, 160, 0, 799, 4)});
+    followLineLeans(image, columns, tier());
+    EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{79, 112, 87, 120}));
+    // The ruby turns with its line but stops at the column before the line to its right.
+    EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{114, 122, 122, 128}));
+    EXPECT_EQ(xEdges(columns[3]), (std::vector<int>{129, 160, 129, 160}));
+    // Bands without ink keep their edges.
+    EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{40, 60, 40, 60}));
+
+    // A band twice as wide at one end as at the other missed the line: it is left alone.
+    VerticalBandList broken = verticalList({uprightBand(83, 116, 0, 799, 4)});
+    broken[0].xLeftTop = 50;
+    followLineLeans(image, broken, tier());
+    EXPECT_EQ(xEdges(broken[0]), (std::vector<int>{50, 116, 83, 116}));
+}
