@@ -17,22 +17,57 @@ int gapBetween(const HorizontalBand& r, const HorizontalBand& s) {
     return ((s.yTopRight - r.yBottomRight) + (s.yTopLeft - r.yBottomLeft)) / 2;
 }
 
+// Tells whether a row is a speck of dust or a lone mark: lower than minH, with ink in at most
+// maxColumns columns.
+bool isSpeckRow(const HorizontalBand& r, const GreyImage& image, int minH, int maxColumns) {
+    if (bandHeight(r) >= minH) return false;
+    int inked = 0;
+    for (int x = std::max(r.xLeft, 0); x <= std::min(r.xRight, image.width - 1); ++x) {
+        const int top = std::max(edgeAt(x, r.xLeft, r.yTopLeft, r.xRight, r.yTopRight), 0);
+        const int bottom = std::min(edgeAt(x, r.xLeft, r.yBottomLeft, r.xRight, r.yBottomRight), image.height - 1);
+        for (int y = top; y <= bottom; ++y)
+            if (image.at(x, y) < 128) {
+                if (++inked > maxColumns) return false;
+                break;
+            }
+    }
+    return true;
+}
+
 // Fuses runs of consecutive rows whose gap is at most maxGap: the run's first row, lowered to
-// the bottom edge of its last row.
-HorizontalBandList fuseClose(const HorizontalBandList& rows, int maxGap) {
+// the bottom edge of its last row. A speck row (speck[i]) joins the rows either side of it but
+// does not bridge them: two other rows fuse only when their own gap is at most maxGap, and the
+// specks between two rows that stay apart go with the nearer one.
+HorizontalBandList fuseClose(const HorizontalBandList& rows, int maxGap, const std::vector<bool>& speck) {
     HorizontalBandList fused;
     if (rows.count() == 0) return fused;
-    HorizontalBand current(rows[0]);
+    std::vector<std::vector<uint32_t>> runs{{0}};
+    int lastText = speck[0] ? -1 : 0;  // the run's last row that is not a speck
     for (uint32_t i = 1; i < rows.count(); ++i) {
-        if (gapBetween(rows[i - 1], rows[i]) <= maxGap) {
-            current.yBottomLeft = rows[i].yBottomLeft;
-            current.yBottomRight = rows[i].yBottomRight;
-        } else {
-            fused.append(current);
-            current = rows[i];
+        const bool close = gapBetween(rows[i - 1], rows[i]) <= maxGap;
+        bool join = close;
+        if (close && !speck[i] && lastText >= 0) join = gapBetween(rows[static_cast<uint32_t>(lastText)], rows[i]) <= maxGap;
+        if (join) {
+            runs.back().push_back(i);
+            if (!speck[i]) lastText = static_cast<int>(i);
+            continue;
         }
+        std::vector<uint32_t> next{i};
+        std::vector<uint32_t>& run = runs.back();
+        while (close && lastText >= 0 && run.size() > 1 && speck[run.back()] &&
+               gapBetween(rows[run.back()], rows[i]) < gapBetween(rows[static_cast<uint32_t>(lastText)], rows[run.back()])) {
+            next.insert(next.begin(), run.back());
+            run.pop_back();
+        }
+        runs.push_back(next);
+        lastText = speck[i] ? -1 : static_cast<int>(i);
     }
-    fused.append(current);
+    for (const std::vector<uint32_t>& run : runs) {
+        HorizontalBand band(rows[run.front()]);
+        band.yBottomLeft = rows[run.back()].yBottomLeft;
+        band.yBottomRight = rows[run.back()].yBottomRight;
+        fused.append(band);
+    }
     return fused;
 }
 
@@ -160,7 +195,12 @@ void findRows(HorizontalBandList& rows, double waveX, double waveY, const Vertic
     // Horizontal lines are typed as they are: fusing would merge lines set close together.
     horizontalLines = waveY > waveX && typeAsHorizontalLines(rows, waveX, waveY, image);
     if (!horizontalLines) {
-        rows = fuseClose(rows, static_cast<int>(0.476 * waveY));
+        // Specks of dust in the gap between two tiers, or between a header and its tier, would
+        // otherwise chain them into one.
+        std::vector<bool> speck;
+        for (const HorizontalBand& r : rows)
+            speck.push_back(isSpeckRow(r, image, static_cast<int>(0.375 * waveY), static_cast<int>(waveX)));
+        rows = fuseClose(rows, static_cast<int>(0.476 * waveY), speck);
         trace("Rows after fusion:\n");
         dumpHorizontalBands(rows);
         rows = classify(rows, waveY, image.height);

@@ -81,3 +81,19 @@ TEST(Rows, HorizontalLinesAreNeitherFusedNorDropped) {
     EXPECT_FALSE(r.horizontalLines);
     EXPECT_EQ(typesOf(r.rows), (std::vector<int>{1})) << r.trace;
 }
+
+TEST(Rows, SpecksInTheGapBetweenTwoTiersDoNotJoinThem) {
+    // Two tiers of eight lines (characters 16 rows tall every 20), 30 rows apart, with three
+    // specks in the gap, each within the fusion distance of the next: they would chain the
+    // tiers into one. The specks nearer the upper tier stay with it.
+    std::vector<Rect> rects = {{100, 103, 199, 202}, {250, 253, 208, 211}, {150, 153, 217, 220}};
+    for (int x = 20; x < 400; x += 48) {
+        for (int y = 20; y <= 180; y += 20) rects.push_back({x, x + 15, y, y + 15});
+        for (int y = 225; y <= 405; y += 20) rects.push_back({x, x + 15, y, y + 15});
+    }
+    const Found f = rowsOf(drawn(400, 440, rects), 48, 20);
+    ASSERT_EQ(typesOf(f.rows), (std::vector<int>{1, 1})) << f.trace;
+    EXPECT_GE(f.rows[0].yBottomLeft, 199);
+    EXPECT_LE(f.rows[0].yBottomLeft, 212);
+    EXPECT_LE(f.rows[1].yTopLeft, 225);
+}

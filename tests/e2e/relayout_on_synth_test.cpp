@@ -170,6 +170,8 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     if (lines.size() != tier.lines.size()) {
         std::printf("  tier at y %d: %zu lines in the output, %zu in the truth\n", area.top, lines.size(),
                     tier.lines.size());
+        for (const Run& r : lines) std::printf(" %d-%d", r.first, r.last);
+        std::printf("\n");
         return;
     }
     ++t.tiersRead;
@@ -372,7 +374,13 @@ Tally scoreSheets(int n, bool unchanged) {
         std::printf("seed %llu (%s, %.2f degrees):\n", static_cast<unsigned long long>(o.seed),
                     i % 2 ? "two tiers" : "one tier", o.rotateDegrees);
         for (const PageTruth& page : truth.pages)
-            for (const TierTruth& tier : page.tiers) checkTier(written, sheet, tier, truth.charPitch, t);
+            for (const TierTruth& tier : page.tiers) {
+                const Tally before = t;
+                checkTier(written, sheet, tier, truth.charPitch, t);
+                std::printf("  tier: kanji on their rows %d of %d, ink kept %d of %d, upright %d of %d\n",
+                            t.aligned - before.aligned, t.kanji - before.kanji, t.inkKept - before.inkKept,
+                            t.inked - before.inked, t.upright - before.upright, t.uprightChecked - before.uprightChecked);
+            }
     }
     std::printf("%d tiers (%d read), %d lines (%d read); kanji on their group's row: %d of %d; "
                 "characters keeping their ink within 15%%: %d of %d; upright lines: %d of %d; "
