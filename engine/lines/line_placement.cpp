@@ -33,31 +33,63 @@ int edgeThrough(int x, int xA, int yA, int xB, int yB) {
 struct CellFit {
     double leftIntercept = 0, leftPitch = 0;
     double rightIntercept = 0, rightPitch = 0;
+    int lastCell = 0;  // the cell of the line's last box
 };
 
 // Fits the cell centres of a line when at least three full-height characters (taller than
-// 0.484 H, not spaces) lie on one pitch: every box centre within a quarter of the pitch of the
-// fit, and the pitch between 0.6 and 1.6 H. Answers false otherwise (too few characters, or the
-// cut into characters is not regular enough to be trusted).
+// 0.484 H and at most 1.3 H, not spaces) lie on one pitch: every box centre within a quarter of the pitch of the
+// fit, and the pitch between 0.6 and 1.6 H. The cell of each box is counted from where it
+// stands, at the median spacing of the boxes, so that a character cut in two or two taken for
+// one does not shift every cell after it. A sixth of the boxes at most may be left out of the
+// fit, the farthest first: a bracket or a dash whose box does not sit in the middle of its cell.
+// Answers false otherwise (too few characters, or the cut into characters is not regular
+// enough to be trusted).
 bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
     std::vector<double> index, left, right;
+    std::vector<uint32_t> listIndex;
     for (uint32_t i = 0; i < characters.count(); ++i) {
         const HorizontalBand& c = characters[i];
-        if (c.type == 3 || bandHeight(c) <= static_cast<int>(0.484 * H)) continue;
-        index.push_back(i);
+        // Boxes taller than a character hold two taken for one: where each stands is unknown.
+        if (c.type == 3 || bandHeight(c) <= static_cast<int>(0.484 * H) || bandHeight(c) > 1.3 * H) continue;
+        listIndex.push_back(i);
         left.push_back((c.yTopLeft + c.yBottomLeft) / 2.0);
         right.push_back((c.yTopRight + c.yBottomRight) / 2.0);
     }
-    if (index.size() < 3) return false;
-    fitLine(index, left, fit.leftPitch, fit.leftIntercept);
-    fitLine(index, right, fit.rightPitch, fit.rightIntercept);
-    for (const double pitch : {fit.leftPitch, fit.rightPitch})
-        if (pitch < 0.6 * H || pitch > 1.6 * H) return false;
-    for (size_t k = 0; k < index.size(); ++k) {
-        if (std::fabs(left[k] - (fit.leftIntercept + fit.leftPitch * index[k])) > fit.leftPitch / 4) return false;
-        if (std::fabs(right[k] - (fit.rightIntercept + fit.rightPitch * index[k])) > fit.rightPitch / 4) return false;
+    if (listIndex.size() < 3) return false;
+    std::vector<double> spacings;
+    for (size_t k = 0; k + 1 < listIndex.size(); ++k)
+        spacings.push_back((left[k + 1] + right[k + 1] - left[k] - right[k]) / 2 / (listIndex[k + 1] - listIndex[k]));
+    std::nth_element(spacings.begin(), spacings.begin() + static_cast<long>(spacings.size() / 2), spacings.end());
+    const double spacing = spacings[spacings.size() / 2];
+    if (spacing < 0.6 * H || spacing > 1.6 * H) return false;
+    // Counted step by step: over a whole line a spacing a few hundredths off would add a cell.
+    index.push_back(listIndex[0]);
+    for (size_t k = 1; k < listIndex.size(); ++k)
+        index.push_back(index.back() + std::max(0L, std::lround((left[k] + right[k] - left[k - 1] - right[k - 1]) / 2 / spacing)));
+    fit.lastCell = static_cast<int>(index.back()) + static_cast<int>(characters.count() - 1 - listIndex.back());
+    const size_t mayLeaveOut = index.size() / 6;
+    for (size_t leftOut = 0;; ++leftOut) {
+        if (index.size() < 3) return false;
+        fitLine(index, left, fit.leftPitch, fit.leftIntercept);
+        fitLine(index, right, fit.rightPitch, fit.rightIntercept);
+        for (const double pitch : {fit.leftPitch, fit.rightPitch})
+            if (pitch < 0.6 * H || pitch > 1.6 * H) return false;
+        size_t worst = 0;
+        double worstOff = 0;  // in pitches
+        for (size_t k = 0; k < index.size(); ++k) {
+            const double off = std::max(std::fabs(left[k] - (fit.leftIntercept + fit.leftPitch * index[k])) / fit.leftPitch,
+                                        std::fabs(right[k] - (fit.rightIntercept + fit.rightPitch * index[k])) / fit.rightPitch);
+            if (off > worstOff) {
+                worstOff = off;
+                worst = k;
+            }
+        }
+        if (worstOff <= 0.25) return true;
+        if (leftOut == mayLeaveOut) return false;
+        index.erase(index.begin() + static_cast<long>(worst));
+        left.erase(left.begin() + static_cast<long>(worst));
+        right.erase(right.begin() + static_cast<long>(worst));
     }
-    return true;
 }
 
 // The mean bandWidth of the text lines of every line group.
@@ -243,9 +275,9 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     // third of a cell. Where the characters lie on a regular pitch, the ends are where a
     // full-height character in the first and last cell would have its top and bottom.
     CellFit fit;
-    const bool fitted = info.smallLastChar == 0 && fitCells(characters, H, fit);
+    const bool fitted = fitCells(characters, H, fit);
     if (fitted) {
-        const double lastIndex = static_cast<double>(n - 1);
+        const double lastIndex = fit.lastCell;
         topLeft = static_cast<int>(std::lround(fit.leftIntercept - H / 2.0));
         topRight = static_cast<int>(std::lround(fit.rightIntercept - H / 2.0));
         bottomLeft = static_cast<int>(std::lround(fit.leftIntercept + fit.leftPitch * lastIndex + H / 2.0)) + below;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -209,8 +208,14 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
                 d.x0 = s;
             }
         }
-        d.x1 = std::min(d.x0 + w + 1, out.width - 1);
-        d.x0 = std::max(d.x0 - 2, 0);
+        // The margins stop at a column without ink: ruby set close to its line starts there.
+        const int centre = d.x0 + w / 2;
+        d.x1 = std::min(d.x0 + w + 1, right);
+        d.x0 = std::max(d.x0 - 2, left);
+        for (int x = centre; x <= d.x1; ++x)
+            if (columns[static_cast<size_t>(x - left)] == 0) d.x1 = x;
+        for (int x = centre; x >= d.x0; --x)
+            if (columns[static_cast<size_t>(x - left)] == 0) d.x0 = x;
         std::vector<long long> rowsInk(static_cast<size_t>(bottom - top + 1), 0);
         for (int y = top; y <= bottom; ++y)
             for (int x = d.x0; x <= d.x1; ++x) rowsInk[static_cast<size_t>(y - top)] += dark(out, x, y);
@@ -310,8 +315,6 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         }
         if (rows.size() < 3) continue;
         const double slope = leastSquaresSlope(rows, middles);
-        const double intercept = std::accumulate(middles.begin(), middles.end(), 0.0) / static_cast<double>(middles.size()) -
-                                 slope * std::accumulate(rows.begin(), rows.end(), 0.0) / static_cast<double>(rows.size());
 
         // Upright: the line's middle moves by at most a pixel per thousand along it, and a pixel
         // for the measure.
@@ -322,21 +325,24 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             t.upright += ok;
             if (!ok) std::printf("  line %zu leans %.1f pixels over %.0f\n", k, slope * span, span);
         }
-        // Its width: how far the ink spreads about the line's middle, against how far the same
-        // characters spread about the middle of their cells on the input, times the cell's width.
+        // Its width: how far its ink spreads across it (about its mean column, the lean taken
+        // out), against how far the same characters' ink spreads on the input, times the cell's
+        // width. Whole lines are compared, so a character off its row changes nothing.
         if (d.chars.size() >= 10) {
-            double spreadOut = 0, spreadIn = 0, massOut = 0, massIn = 0;
+            double massOut = 0, sumOut = 0, squareOut = 0, massIn = 0, sumIn = 0, squareIn = 0;
             for (size_t i = 0; i < d.chars.size(); ++i) {
-                const double middle = intercept + slope * (origin + d.chars[i].cell * pitch);
+                const double shift = slope * (origin + d.chars[i].cell * pitch);
                 const Ink& c = cells[i];
-                spreadOut += c.mass * (c.squareX - 2 * middle * c.meanX + middle * middle);
                 massOut += c.mass;
+                sumOut += c.mass * (c.meanX - shift);
+                squareOut += c.mass * (c.squareX - 2 * shift * c.meanX + shift * shift);
+                massIn += d.chars[i].inkBefore;
+                sumIn += d.chars[i].inkBefore * d.chars[i].offsetX;
+                squareIn += d.chars[i].inkBefore * d.chars[i].spreadX;
             }
-            for (const TrueChar& c : d.chars) {
-                spreadIn += c.inkBefore * c.spreadX;
-                massIn += c.inkBefore;
-            }
-            if (massOut > 0 && massIn > 0) widths.push_back(em * std::sqrt((spreadOut / massOut) / (spreadIn / massIn)));
+            const double spreadOut = massOut > 0 ? squareOut / massOut - (sumOut / massOut) * (sumOut / massOut) : 0;
+            const double spreadIn = massIn > 0 ? squareIn / massIn - (sumIn / massIn) * (sumIn / massIn) : 0;
+            if (spreadOut > 0 && spreadIn > 0) widths.push_back(em * std::sqrt(spreadOut / spreadIn));
         }
     }
     if (!widths.empty()) {
@@ -411,8 +417,8 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     // keep their ink, but lines still lean by a few pixels and the widths of a tier's lines
     // spread over 2 to 4 pixels.
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
-    EXPECT_GE(t.aligned * 100, t.kanji * 80);
-    EXPECT_GE(t.inkKept * 100, t.inked * 90);
+    EXPECT_GE(t.aligned * 100, t.kanji * 88);
+    EXPECT_GE(t.inkKept * 100, t.inked * 93);
     EXPECT_GE(t.upright * 100, t.uprightChecked * 80);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 25);
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "bands/band_geometry.h"
 #include "lines/line_groups.h"
 #include "lines/line_placement.h"
 #include "test_support.h"
@@ -210,12 +211,17 @@ TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
 TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyphs) {
     // Lines of one group on one grid of ten cells: a full line, one whose first glyph's ink
     // covers only the middle 20 of its 30 rows, a short one ending six blank cells early, and
-    // a full one whose count of tail blanks is one too many. Every character must land on the
-    // rows of the full line's.
+    // a full one whose count of tail blanks is one too many, and a full one whose fourth and
+    // fifth characters were taken for one. Every character must land on the rows of the full
+    // line's.
     const int gridBottom = 20 + 36 * 10 - 6;
-    auto topsAfterPlacing = [&](int count, int firstTop, int firstBottom, int extraBlanks = 0) {
+    auto topsAfterPlacing = [&](int count, int firstTop, int firstBottom, int extraBlanks = 0, bool merged = false) {
         PlacedLine line(count);
         line.chars[0] = levelBand(0, 39, firstTop, firstBottom, 2);
+        if (merged) {
+            line.chars[3] = unionBand(line.chars[3], line.chars[4]);
+            line.chars.removeAt(4);
+        }
         line.image = inked(40, 480, [&](int, int y) {
             for (const HorizontalBand& c : line.chars)
                 if (y >= c.yTopLeft && y <= c.yBottomLeft) return true;
@@ -224,6 +230,7 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
         LineInfo& info = getLineInfo(line.band);
         info.tailBlanks = 10 - count;
         const float groupPitch = cellPitch(info, static_cast<uint32_t>(count), 20, gridBottom);
+        if (merged) info.tailBlanks = 0;
         info.tailBlanks += extraBlanks;
         EXPECT_EQ(line.place(gridBottom, groupPitch), 0);
         std::vector<int> tops;  // the first inked row of every run of ink down the middle
@@ -234,6 +241,9 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
     const std::vector<int> full = topsAfterPlacing(10, 20, 49);
     const std::vector<int> narrow = topsAfterPlacing(10, 25, 44), shortLine = topsAfterPlacing(4, 20, 49);
     const std::vector<int> miscounted = topsAfterPlacing(10, 20, 49, 1);
+    const std::vector<int> merged = topsAfterPlacing(10, 20, 49, 0, true);
+    ASSERT_EQ(merged.size(), full.size() - 1);
+    for (size_t i = 0; i < merged.size(); ++i) EXPECT_NEAR(merged[i], full[i < 4 ? i : i + 1], 1) << "character " << i;
     ASSERT_EQ(full.size(), narrow.size());
     ASSERT_EQ(full.size(), miscounted.size());
     ASSERT_EQ(shortLine.size(), 4u);
