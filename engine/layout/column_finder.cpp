@@ -131,33 +131,6 @@ void dropNarrowColumns(VerticalBandList& columns, int M) {
     }
 }
 
-// Three text lines that fill their joint span (a block of solid text, a table) become one block.
-void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
-    for (int i = 2; i < static_cast<int>(columns.count()); ++i) {
-        VerticalBand& a0 = columns[static_cast<uint32_t>(i - 2)];
-        const VerticalBand& a1 = columns[static_cast<uint32_t>(i - 1)];
-        const VerticalBand& a2 = columns[static_cast<uint32_t>(i)];
-        if (a0.type != 4 || a1.type != 4 || a2.type != 4) continue;
-        const int a = a2.xRightTop - a0.xLeftTop + 1, b = a2.xRightBottom - a0.xLeftBottom + 1;
-        const int span = (a + b) / 2;
-        int sumTop = 0, sumBottom = 0;
-        for (const VerticalBand* c : {static_cast<const VerticalBand*>(&a0), &a1, &a2}) {
-            sumTop += c->xRightTop - c->xLeftTop + 1;
-            sumBottom += c->xRightBottom - c->xLeftBottom + 1;
-        }
-        const bool filled = (a > 0 && static_cast<double>(sumTop) / a >= 0.928) ||
-                            (b > 0 && static_cast<double>(sumBottom) / b >= 0.928);
-        if (span <= static_cast<int>(1.1 * (M + waveX)) && filled) {
-            a0.xRightTop = a2.xRightTop;
-            a0.xRightBottom = a2.xRightBottom;
-            a0.type = 2;
-            trace("col%d:3lines->page.\n", i - 2);
-            columns.removeAt(static_cast<uint32_t>(i));
-            columns.removeAt(static_cast<uint32_t>(i - 1));
-        }
-    }
-}
-
 // Blocks close to each other, or a block close to a line, become one block.
 void joinBlocks(VerticalBandList& columns, int M) {
     for (int i = 0; i + 1 < static_cast<int>(columns.count()); ++i) {
@@ -188,6 +161,34 @@ void joinBlocks(VerticalBandList& columns, int M) {
 }
 
 }  // namespace
+
+void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
+    for (int i = 2; i < static_cast<int>(columns.count()); ++i) {
+        VerticalBand& a0 = columns[static_cast<uint32_t>(i - 2)];
+        const VerticalBand& a1 = columns[static_cast<uint32_t>(i - 1)];
+        const VerticalBand& a2 = columns[static_cast<uint32_t>(i)];
+        if (a0.type != 4 || a1.type != 4 || a2.type != 4) continue;
+        const int a = a2.xRightTop - a0.xLeftTop + 1, b = a2.xRightBottom - a0.xLeftBottom + 1;
+        const int span = (a + b) / 2;
+        int sumTop = 0, sumBottom = 0;
+        for (const VerticalBand* c : {static_cast<const VerticalBand*>(&a0), &a1, &a2}) {
+            sumTop += c->xRightTop - c->xLeftTop + 1;
+            sumBottom += c->xRightBottom - c->xLeftBottom + 1;
+        }
+        // Solid text fills the span at both ends; a band whose edge strayed at one end makes its
+        // neighbours look solid there only.
+        const bool filled = (a > 0 && static_cast<double>(sumTop) / a >= 0.928) &&
+                            (b > 0 && static_cast<double>(sumBottom) / b >= 0.928);
+        if (span <= static_cast<int>(1.1 * (M + waveX)) && filled) {
+            a0.xRightTop = a2.xRightTop;
+            a0.xRightBottom = a2.xRightBottom;
+            a0.type = 2;
+            trace("col%d:3lines->page.\n", i - 2);
+            columns.removeAt(static_cast<uint32_t>(i));
+            columns.removeAt(static_cast<uint32_t>(i - 1));
+        }
+    }
+}
 
 int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand& page, int depth,
                       float share, const LayoOptions& options) {

@@ -19,3 +19,10 @@ int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand
 // sheet seems upside down; 2: a line could not be placed).
 int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& row, int depth,
                 float share, const LayoOptions& options);
+
+// Three consecutive text lines (type 4) that fill 0.928 of their joint span at their top
+// and at their bottom, within 1.1 (M + waveX), become one block (type 2): solid text or a table.
+// M is the tier's median line width.
+// A caller must know: lines filling their span at one end only stay lines; a band whose edge
+// strayed at the other end does not make a block of its neighbours.
+void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M);

@@ -63,6 +63,26 @@ TEST(ColumnFinder, ThreeLinesFillingTheirSpanBecomeOneBlock) {
     EXPECT_EQ(columns[columns.count() - 1].type, 4);
 }
 
+TEST(ColumnFinder, ThreeLinesMakeABlockOnlyWhenTheyFillTheirSpanAtBothEnds) {
+    auto line = [](int leftTop, int rightTop, int leftBottom, int rightBottom) {
+        VerticalBand b = uprightBand(leftTop, rightTop, 0, 99, 4);
+        b.xLeftBottom = leftBottom;
+        b.xRightBottom = rightBottom;
+        return b;
+    };
+    TraceCapture quiet;
+    // Lines 10 wide at pitch 30 (M = 10): three touching ones fill 30 of their 32 columns.
+    VerticalBandList solid = verticalList({line(0, 9, 0, 9), line(11, 20, 11, 20), line(22, 31, 22, 31)});
+    joinThreeLineBlocks(solid, 30, 10);
+    ASSERT_EQ(typesOf(solid), std::vector<int>{2});
+    EXPECT_EQ(xEdges(solid[0]), (std::vector<int>{0, 31, 0, 31}));
+    // The same lines at the bottom, but the third one's left edge strayed at the top: there the
+    // three fill only 26 of their 32 columns.
+    VerticalBandList strayed = verticalList({line(0, 9, 0, 9), line(11, 20, 11, 20), line(26, 31, 22, 31)});
+    joinThreeLineBlocks(strayed, 30, 10);
+    EXPECT_EQ(typesOf(strayed), (std::vector<int>{4, 4, 4}));
+}
+
 TEST(ColumnFinder, SubdivisionRoundsStopAfterARoundWithoutChange) {
     // Even lines: the first round finds no column wide enough to cut and is the only one. A
     // line twice as wide as the others is cut, which asks for another round.
