@@ -37,13 +37,13 @@ struct CellFit {
 };
 
 // Fits the cell centres of a line when at least three full-height characters (taller than
-// 0.484 H and at most 1.3 H, not spaces) lie on one pitch: every box centre within a quarter of the pitch of the
-// fit, and the pitch between 0.6 and 1.6 H. The cell of each box is counted from where it
-// stands, at the median spacing of the boxes, so that a character cut in two or two taken for
-// one does not shift every cell after it. A sixth of the boxes at most may be left out of the
-// fit, the farthest first: a bracket or a dash whose box does not sit in the middle of its cell.
-// Answers false otherwise (too few characters, or the cut into characters is not regular
-// enough to be trusted).
+// 0.484 H and at most 1.3 H, not spaces) lie on one pitch: every box centre within a quarter of
+// the pitch of the fit, and the pitch between 0.6 and 1.6 H. The cell of each box is counted
+// from where it stands, box after box at the median spacing, so that a character cut in two or
+// two taken for one does not shift every cell after it. A sixth of the boxes at most may be left
+// out of the fit, the farthest first: a bracket or a dash whose box does not sit in the middle
+// of its cell. Answers false otherwise (too few characters, or the cut into characters is not
+// regular enough to be trusted).
 bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
     std::vector<double> index, left, right;
     std::vector<uint32_t> listIndex;
