@@ -43,8 +43,9 @@ struct CellFit {
 // two taken for one does not shift every cell after it. A sixth of the boxes at most may be left
 // out of the fit, the farthest first: a bracket or a dash whose box does not sit in the middle
 // of its cell. Answers false otherwise (too few characters, or the cut into characters is not
-// regular enough to be trusted).
-bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
+// regular enough to be trusted). With one or two full-height characters and knownPitch above 0,
+// the fit takes that pitch and places the cells through them.
+bool fitCells(const HorizontalBandList& characters, int H, double knownPitch, CellFit& fit) {
     std::vector<double> index, left, right;
     std::vector<uint32_t> listIndex;
     for (uint32_t i = 0; i < characters.count(); ++i) {
@@ -55,7 +56,17 @@ bool fitCells(const HorizontalBandList& characters, int H, CellFit& fit) {
         left.push_back((c.yTopLeft + c.yBottomLeft) / 2.0);
         right.push_back((c.yTopRight + c.yBottomRight) / 2.0);
     }
-    if (listIndex.size() < 3) return false;
+    if (listIndex.size() < 3) {
+        if (listIndex.empty() || !(knownPitch > 0)) return false;
+        fit.leftPitch = fit.rightPitch = knownPitch;
+        fit.leftIntercept = fit.rightIntercept = 0;
+        for (size_t k = 0; k < listIndex.size(); ++k) {
+            fit.leftIntercept += (left[k] - knownPitch * listIndex[k]) / static_cast<double>(listIndex.size());
+            fit.rightIntercept += (right[k] - knownPitch * listIndex[k]) / static_cast<double>(listIndex.size());
+        }
+        fit.lastCell = static_cast<int>(characters.count()) - 1;
+        return true;
+    }
     std::vector<double> spacings;
     for (size_t k = 0; k + 1 < listIndex.size(); ++k)
         spacings.push_back((left[k + 1] + right[k + 1] - left[k] - right[k]) / 2 / (listIndex[k + 1] - listIndex[k]));
@@ -239,14 +250,22 @@ float cellPitch(const LineInfo& info, uint32_t characters, int gridTop, int grid
            static_cast<float>(cells);
 }
 
-int placeLine(const HorizontalBandList& characters, GreyImage& image, const int* gridTop, const int* gridBottom,
-              const float* groupPitch, VerticalBand band, int xLeftLimit, int xRightLimit) {
+double fittedPitch(const HorizontalBandList& characters, int H) {
+    CellFit fit;
+    return fitCells(characters, H, 0.0, fit) ? (fit.leftPitch + fit.rightPitch) / 2 : 0.0;
+}
+
+int placeLine(const HorizontalBandList& characters, GreyImage& image, const GroupGrids& grids, VerticalBand band,
+              int xLeftLimit, int xRightLimit) {
     const uint32_t n = characters.count();
     if (n == 0) return 0;
     const LineInfo info = band.line();
     const int H = info.typicalCharHeight;
     const int P = info.typicalCharSpace;
     const int g = info.lineGroup;
+    // A line that belongs to no group has no grid to go to.
+    if (g < 0 || static_cast<size_t>(g) >= grids.top.size()) return 0;
+    const size_t group = static_cast<size_t>(g);
 
     uint32_t i0 = n;
     for (uint32_t i = 0; i < n; ++i) {
@@ -275,7 +294,7 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     // third of a cell. Where the characters lie on a regular pitch, the ends are where a
     // full-height character in the first and last cell would have its top and bottom.
     CellFit fit;
-    const bool fitted = fitCells(characters, H, fit);
+    const bool fitted = fitCells(characters, H, grids.sourcePitch[group], fit);
     if (fitted) {
         const double lastIndex = fit.lastCell;
         topLeft = static_cast<int>(std::lround(fit.leftIntercept - H / 2.0));
@@ -298,10 +317,11 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const int*
     // A line whose characters lie on one pitch takes its group's pitch: its own count of cells
     // is one off when a character was cut in two or two were taken for one, and its cells
     // would then drift off the group's rows by a pixel or more per cell.
-    float pitch = cellPitch(info, n, gridTop[g], gridBottom[g]);
-    if (fitted && groupPitch[g] > 0) pitch = groupPitch[g];
-    const int destTop = gridTop[g] + static_cast<int>(static_cast<float>(info.headBlanks) * pitch);
-    const int base = gridBottom[g] - static_cast<int>(0.47 * H) + below;
+    const int gridTop = grids.top[group], gridBottom = grids.bottom[group];
+    float pitch = cellPitch(info, n, gridTop, gridBottom);
+    if (fitted && grids.pitch[group] > 0) pitch = grids.pitch[group];
+    const int destTop = gridTop + static_cast<int>(static_cast<float>(info.headBlanks) * pitch);
+    const int base = gridBottom - static_cast<int>(0.47 * H) + below;
     int destBottom = 0;
     if (fitted) {
         // Every line of the group takes the same scale, the grid's pitch over its own: its

@@ -3,6 +3,8 @@
 // along the line onto its group's character grid.
 #pragma once
 
+#include <vector>
+
 #include "bands/band_records.h"
 #include "core/grey_image.h"
 
@@ -30,17 +32,31 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 // A caller must know: without any line of a group every band keeps its own mean edges.
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row);
 
+// The character grid of every line group of a tier, by group index: where its first cells start
+// and its last cells end, the pitch of its cells there, and the pitch its lines' characters have
+// before placement.
+struct GroupGrids {
+    std::vector<int> top, bottom;
+    std::vector<float> pitch;         // 0: none; each line then counts its own cells
+    std::vector<double> sourcePitch;  // 0: none
+};
+
 // The pitch of the cells of a line with the given number of character boxes when its head
 // blanks, characters and tail blanks fill its group's grid rows gridTop .. gridBottom.
 // A caller must know: a miscounted character or blank changes it by a whole cell's share.
 float cellPitch(const LineInfo& info, uint32_t characters, int gridTop, int gridBottom);
 
+// The pitch at which a line's characters stand (fitted through its full-height ones, H being
+// its character height), or 0 when they are too few or too irregular to fit.
+double fittedPitch(const HorizontalBandList& characters, int H);
+
 // Stretches the body of one text line (its characters, from above the first to below the last)
-// onto rows gridTop[g] .. gridBottom[g] of its group g, headBlanks cells lower and tailBlanks
+// onto rows grids.top[g] .. grids.bottom[g] of its group g, headBlanks cells lower and tailBlanks
 // cells higher, and removes the slant of its top and bottom edges. band is the line (with its
 // LineInfo); the strip resampled runs from column xLeftLimit to xRightLimit. A line whose
-// characters lie on one pitch uses groupPitch[g] (when above 0) as the grid's pitch.
+// characters lie on one pitch (or, with one or two full-height ones, stand at the group's
+// sourcePitch) is put at the group's pitch, every cell on the group's rows.
 // Result: 0, or 1 when the resampling refuses the strip. An empty character list changes
 // nothing.
-int placeLine(const HorizontalBandList& characters, GreyImage& image, const int* gridTop, const int* gridBottom,
-              const float* groupPitch, VerticalBand band, int xLeftLimit, int xRightLimit);
+int placeLine(const HorizontalBandList& characters, GreyImage& image, const GroupGrids& grids, VerticalBand band,
+              int xLeftLimit, int xRightLimit);

@@ -69,6 +69,13 @@ void analyzeBlock(GreyImage& image, double waveX, double waveY, VerticalBand& ba
     findColumnsInPage(image, waveX, waveY, band, depth + 1, 0.0f, options);
 }
 
+// The middle element of values (the upper one of an even count).
+template <class T>
+T median(std::vector<T> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
 // Gives every character box the slant of its line at its height, keeping its mid heights.
 void straightenBoxes(VerticalBand& band, HorizontalBandList& boxes) {
     const LineInfo& info = getLineInfo(band);
@@ -166,14 +173,20 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     for (uint32_t i = 0; i < n; ++i)
         if (columns[i].type == 4) straightenBoxes(columns[i], charLists[i]);
 
-    std::vector<int> gridTop(groups.size(), 0), gridBottom(groups.size(), 0);
+    GroupGrids grids;
+    grids.top.assign(groups.size(), 0);
+    grids.bottom.assign(groups.size(), 0);
+    grids.pitch.assign(groups.size(), 0.0f);
+    grids.sourcePitch.assign(groups.size(), 0.0);
     for (size_t g = 0; g < groups.size(); ++g) {
         long long topSum = 0, bottomSum = 0;
         int tops = 0, bottoms = 0;
+        std::vector<int> members;
         for (uint32_t i = 0; i < n; ++i) {
             const LineInfo* info = columns[i].lineIfAny();
             if (columns[i].type != 4 || !info || info->lineGroup != static_cast<int>(g) || charLists[i].empty())
                 continue;
+            members.push_back(static_cast<int>(i));
             const HorizontalBandList& boxes = charLists[i];
             if (info->headBlanks == 0) {
                 topSum += (boxes[0].yTopRight + boxes[0].yTopLeft) / 2;
@@ -185,22 +198,21 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
                 ++bottoms;
             }
         }
-        gridTop[g] = tops > 0 ? static_cast<int>(topSum / tops) : 0;
-        gridBottom[g] = bottoms > 0 ? static_cast<int>(bottomSum / bottoms) : 0;
-    }
-    // The group's pitch: the median of its lines' own, which a few miscounted lines leave alone.
-    std::vector<float> groupPitch(groups.size(), 0.0f);
-    for (size_t g = 0; g < groups.size(); ++g) {
+        grids.top[g] = tops > 0 ? static_cast<int>(topSum / tops) : 0;
+        grids.bottom[g] = bottoms > 0 ? static_cast<int>(bottomSum / bottoms) : 0;
+        // The group's pitches: the medians of its lines' own, which a few miscounted or
+        // irregular lines leave alone.
         std::vector<float> pitches;
-        for (uint32_t i = 0; i < n; ++i) {
-            const LineInfo* info = columns[i].lineIfAny();
-            if (columns[i].type != 4 || !info || info->lineGroup != static_cast<int>(g) || charLists[i].empty())
-                continue;
-            pitches.push_back(cellPitch(*info, charLists[i].count(), gridTop[g], gridBottom[g]));
+        std::vector<double> sourcePitches;
+        for (int i : members) {
+            const LineInfo& info = getLineInfo(columns[static_cast<uint32_t>(i)]);
+            const HorizontalBandList& boxes = charLists[static_cast<size_t>(i)];
+            pitches.push_back(cellPitch(info, boxes.count(), grids.top[g], grids.bottom[g]));
+            const double own = fittedPitch(boxes, info.typicalCharHeight);
+            if (own > 0) sourcePitches.push_back(own);
         }
-        if (pitches.empty()) continue;
-        std::nth_element(pitches.begin(), pitches.begin() + static_cast<long>(pitches.size() / 2), pitches.end());
-        groupPitch[g] = pitches[pitches.size() / 2];
+        if (!pitches.empty()) grids.pitch[g] = median(pitches);
+        if (!sourcePitches.empty()) grids.sourcePitch[g] = median(sourcePitches);
     }
     if (!appendStatusText("文字の傾きを修正しています……")) return -1;
     addProgress(stepShare);
@@ -225,7 +237,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
                 xRightLimit = (next.xLeftTop + band.xRightTop) / 2;
             }
         }
-        if (placeLine(charLists[line], image, gridTop.data(), gridBottom.data(), groupPitch.data(), band, xLeftLimit, xRightLimit) != 0)
+        if (placeLine(charLists[line], image, grids, band, xLeftLimit, xRightLimit) != 0)
             return 2;
         leftLimit = xRightLimit;
         if (!showPreview(image)) break;

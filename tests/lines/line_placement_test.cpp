@@ -132,11 +132,15 @@ struct PlacedLine {
         info.smallLastChar = smallLastChar;
     }
 
-    // groupPitch 0: the line's own count of cells sets the pitch.
-    int place(int gridBottom, float groupPitch = 0.0f) {
-        const int gridTop[] = {20}, gridBottoms[] = {gridBottom};
-        const float pitches[] = {groupPitch};
-        return placeLine(chars, image, gridTop, gridBottoms, pitches, band, 0, 39);
+    // groupPitch 0: the line's own count of cells sets the pitch; sourcePitch 0: a line of
+    // fewer than three characters is placed by its first and last ones.
+    int place(int gridBottom, float groupPitch = 0.0f, double sourcePitch = 0.0) {
+        GroupGrids grids;
+        grids.top = {20};
+        grids.bottom = {gridBottom};
+        grids.pitch = {groupPitch};
+        grids.sourcePitch = {sourcePitch};
+        return placeLine(chars, image, grids, band, 0, 39);
     }
 
     // The lowest inked row down the middle of the line.
@@ -174,9 +178,11 @@ TEST(LinePlacement, AnEmptyLineChangesNothing) {
     const GreyImage before = image;
     VerticalBand band = uprightBand(0, 39, 0, 99, 4);
     getLineInfo(band).lineGroup = 0;
-    const int grid[] = {0};
-    const float pitch[] = {0.0f};
-    EXPECT_EQ(placeLine(HorizontalBandList(), image, grid, grid, pitch, band, 0, 39), 0);
+    GroupGrids grids;
+    grids.top = grids.bottom = {0};
+    grids.pitch = {0.0f};
+    grids.sourcePitch = {0.0};
+    EXPECT_EQ(placeLine(HorizontalBandList(), image, grids, band, 0, 39), 0);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) ASSERT_EQ(image.at(x, y), before.at(x, y)) << x << "," << y;
 }
@@ -211,11 +217,12 @@ TEST(LinePlacement, ALineThatWouldBeStretchedOutOfShapeStaysAsItIs) {
 TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyphs) {
     // Lines of one group on one grid of ten cells: a full line, one whose first glyph's ink
     // covers only the middle 20 of its 30 rows, a short one ending six blank cells early, and
-    // a full one whose count of tail blanks is one too many, and a full one whose fourth and
-    // fifth characters were taken for one. Every character must land on the rows of the full
-    // line's.
+    // a full one whose count of tail blanks is one too many, a full one whose fourth and fifth
+    // characters were taken for one, and one of two characters, the first narrow. Every
+    // character must land on the rows of the full line's.
     const int gridBottom = 20 + 36 * 10 - 6;
-    auto topsAfterPlacing = [&](int count, int firstTop, int firstBottom, int extraBlanks = 0, bool merged = false) {
+    auto topsAfterPlacing = [&](int count, int firstTop, int firstBottom, int extraBlanks = 0, bool merged = false,
+                                double sourcePitch = 0.0) {
         PlacedLine line(count);
         line.chars[0] = levelBand(0, 39, firstTop, firstBottom, 2);
         if (merged) {
@@ -232,7 +239,7 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
         const float groupPitch = cellPitch(info, static_cast<uint32_t>(count), 20, gridBottom);
         if (merged) info.tailBlanks = 0;
         info.tailBlanks += extraBlanks;
-        EXPECT_EQ(line.place(gridBottom, groupPitch), 0);
+        EXPECT_EQ(line.place(gridBottom, groupPitch, sourcePitch), 0);
         std::vector<int> tops;  // the first inked row of every run of ink down the middle
         for (int y = 1; y < line.image.height; ++y)
             if (line.image.at(20, y) < 128 && line.image.at(20, y - 1) >= 128) tops.push_back(y);
@@ -243,6 +250,10 @@ TEST(LinePlacement, CharactersLandOnTheGroupsRowsWhateverTheLinesLengthOrEndGlyp
     const std::vector<int> miscounted = topsAfterPlacing(10, 20, 49, 1);
     const std::vector<int> merged = topsAfterPlacing(10, 20, 49, 0, true);
     ASSERT_EQ(merged.size(), full.size() - 1);
+    // Two characters, the first a narrow glyph: too few to fit, they stand at the group's pitch.
+    const std::vector<int> twoNarrow = topsAfterPlacing(2, 25, 44, 0, false, 36.0);
+    ASSERT_EQ(twoNarrow.size(), 2u);
+    EXPECT_NEAR(twoNarrow[1], full[1], 1);
     for (size_t i = 0; i < merged.size(); ++i) EXPECT_NEAR(merged[i], full[i < 4 ? i : i + 1], 1) << "character " << i;
     ASSERT_EQ(full.size(), narrow.size());
     ASSERT_EQ(full.size(), miscounted.size());
