@@ -196,6 +196,7 @@ TEST(LinePlacement, ALineWithCrossingEdgesStillLeavesEveryBandInsideTheRow) {
     sliver.xLeftBottom = 62;  // width ((61 - 62) + (59 - 60)) / 2 + 1 = 0
     VerticalBandList columns =
         verticalList({line(10, 49, 0), sliver, uprightBand(70, 80, 0, 199, 5), line(100, 139, 0)});
+    equalizeLineWidths(columns, tier());
     calcColumnsDestX(columns, tier());
     for (const VerticalBand& c : columns) {
         EXPECT_GE(c.destLeft, 0);
