@@ -113,3 +113,17 @@ void whitenHorizontalBand(const VerticalBand& clip, const HorizontalBand& band, 
     }
     if (alsoCompanion && image.companion) whitenHorizontalBand(clip, band, *image.companion, false);
 }
+
+NeighbourRoom roomBetweenNeighbours(const VerticalBandList& bands, uint32_t first, uint32_t last,
+                                    const HorizontalBand& row) {
+    NeighbourRoom room{row.xLeft, row.xLeft, row.xRight, row.xRight};
+    if (first > 0) {
+        room.leftTop = bands[first - 1].xRightTop + 1;
+        room.leftBottom = bands[first - 1].xRightBottom + 1;
+    }
+    if (last + 1 < bands.count()) {
+        room.rightTop = bands[last + 1].xLeftTop - 1;
+        room.rightBottom = bands[last + 1].xLeftBottom - 1;
+    }
+    return room;
+}

@@ -50,3 +50,12 @@ void whitenVerticalBand(const HorizontalBand& clip, const VerticalBand& band, Gr
 // with clip.xLeftTop and clip.xRightTop as their end columns, rows limited to clip's rows.
 void whitenHorizontalBand(const VerticalBand& clip, const HorizontalBand& band, GreyImage& image,
                           bool alsoCompanion);
+
+// The columns free for the bands first .. last of an ordered list between their neighbours, at
+// the top and at the bottom: from one past the previous band's right edge (row.xLeft for the
+// first band) to one before the next band's left edge (row.xRight for the last).
+struct NeighbourRoom {
+    int leftTop = 0, leftBottom = 0, rightTop = 0, rightBottom = 0;
+};
+NeighbourRoom roomBetweenNeighbours(const VerticalBandList& bands, uint32_t first, uint32_t last,
+                                    const HorizontalBand& row);

@@ -6,6 +6,7 @@
 
 #include "bands/band_geometry.h"
 #include "core/line_fit.h"
+#include "core/median.h"
 
 namespace {
 
@@ -24,18 +25,17 @@ double edgeX(int y, int yt, int xt, int yb, int xb) {
     return (static_cast<double>(xb) * (y - yt) + static_cast<double>(xt) * (yb - y)) / (yb - yt);
 }
 
-// Moves an edge pair (top end, bottom end) by the given shifts, keeping it right of leftLimit
-// and left of rightLimit at each end when it was so.
-void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, int leftLimitTop, int leftLimitBottom,
-               int rightLimitTop, int rightLimitBottom) {
+// Moves an edge (its top and bottom ends) by the given shifts, keeping each end inside room
+// when it was so.
+void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, const NeighbourRoom& room) {
     auto shifted = [](int x, int shift, int lo, int hi) {
         const int moved = x + shift;
         if (shift < 0 && x >= lo) return std::max(moved, lo);
         if (shift > 0 && x <= hi) return std::min(moved, hi);
         return moved;
     };
-    top = shifted(top, topShift, leftLimitTop, rightLimitTop);
-    bottom = shifted(bottom, bottomShift, leftLimitBottom, rightLimitBottom);
+    top = shifted(top, topShift, room.leftTop, room.rightTop);
+    bottom = shifted(bottom, bottomShift, room.leftBottom, room.rightBottom);
 }
 
 }  // namespace
@@ -91,9 +91,7 @@ double measureLineLean(const GreyImage& image, const VerticalBand& band, const H
     }
     // Slabs of a blank cell or a lone mark hold little ink and say little about the line.
     if (masses.empty()) return 0.0;
-    std::vector<double> sorted = masses;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2), sorted.end());
-    const double typical = sorted[sorted.size() / 2];
+    const double typical = upperMedian(masses);
     std::vector<double> ys, ds;
     for (size_t i = 0; i < masses.size(); ++i)
         if (masses[i] >= 0.25 * typical) {
@@ -124,14 +122,11 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         if (topShift == 0 && bottomShift == 0) continue;
         // The line and the ruby right after it turn together, between the bands either side.
         const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
-        const int leftTop = i > 0 ? columns[i - 1].xRightTop + 1 : row.xLeft;
-        const int leftBottom = i > 0 ? columns[i - 1].xRightBottom + 1 : row.xLeft;
-        const int rightTop = last + 1 < n ? columns[last + 1].xLeftTop - 1 : row.xRight;
-        const int rightBottom = last + 1 < n ? columns[last + 1].xLeftBottom - 1 : row.xRight;
+        const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
         for (uint32_t k = i; k <= last; ++k) {
             VerticalBand& b = columns[k];
-            shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, leftTop, leftBottom, rightTop, rightBottom);
-            shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, leftTop, leftBottom, rightTop, rightBottom);
+            shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
+            shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);
         }
         i = last;
     }

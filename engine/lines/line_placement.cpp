@@ -6,6 +6,7 @@
 
 #include "bands/band_geometry.h"
 #include "core/line_fit.h"
+#include "core/median.h"
 #include "core/trace.h"
 #include "layout/row_placement.h"
 
@@ -70,8 +71,7 @@ bool fitCells(const HorizontalBandList& characters, int H, double knownPitch, Ce
     std::vector<double> spacings;
     for (size_t k = 0; k + 1 < listIndex.size(); ++k)
         spacings.push_back((left[k + 1] + right[k + 1] - left[k] - right[k]) / 2 / (listIndex[k + 1] - listIndex[k]));
-    std::nth_element(spacings.begin(), spacings.begin() + static_cast<long>(spacings.size() / 2), spacings.end());
-    const double spacing = spacings[spacings.size() / 2];
+    const double spacing = upperMedian(spacings);
     if (spacing < 0.6 * H || spacing > 1.6 * H) return false;
     // Counted step by step: over a whole line a spacing a few hundredths off would add a cell.
     index.push_back(listIndex[0]);
@@ -176,24 +176,20 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row) {
         VerticalBand& c = columns[i];
         if (!hasGroup(c)) continue;
         const int w = widths.mean(c);
-        const int leftLimitTop = i > 0 ? columns[i - 1].xRightTop + 1 : row.xLeft;
-        const int leftLimitBottom = i > 0 ? columns[i - 1].xRightBottom + 1 : row.xLeft;
-        const int rightLimitTop = i + 1 < n ? columns[i + 1].xLeftTop - 1 : row.xRight;
-        const int rightLimitBottom = i + 1 < n ? columns[i + 1].xLeftBottom - 1 : row.xRight;
+        const NeighbourRoom room = roomBetweenNeighbours(columns, i, i, row);
         auto place = [w](int& left, int& right, int leftLimit, int rightLimit) {
             const int middle2 = left + right;  // twice the middle
             const int newLeft = (middle2 - (w - 1)) / 2;
             left = std::max(newLeft, std::min(left, leftLimit));
             right = std::min(newLeft + w - 1, std::max(right, rightLimit));
         };
-        place(c.xLeftTop, c.xRightTop, leftLimitTop, rightLimitTop);
-        place(c.xLeftBottom, c.xRightBottom, leftLimitBottom, rightLimitBottom);
+        place(c.xLeftTop, c.xRightTop, room.leftTop, room.rightTop);
+        place(c.xLeftBottom, c.xRightBottom, room.leftBottom, room.rightBottom);
     }
 }
 
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     const GroupWidths widths(columns);
-    auto mean = [&](const VerticalBand& c) { return widths.mean(c); };
 
     // Every band keeps its own place when no line gives a usable scale.
     auto keepPlaces = [&columns] {
@@ -206,7 +202,7 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     for (const VerticalBand& c : columns) {
         if (!hasGroup(c)) continue;
         // A line as narrow as nothing (both edges crossing) gives no ratio.
-        if (bandWidth(c) >= 1) ratio = static_cast<double>(mean(c)) / bandWidth(c);
+        if (bandWidth(c) >= 1) ratio = static_cast<double>(widths.mean(c)) / bandWidth(c);
         break;
     }
     if (ratio == 0.0) {
@@ -219,7 +215,7 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     for (const VerticalBand& c : columns) {
         double target = 0.0;
         if (hasGroup(c)) {
-            const int m = mean(c);
+            const int m = widths.mean(c);
             target = m;
             if (m / 3 <= bandWidth(c) && bandWidth(c) >= 1) ratio = static_cast<double>(m) / bandWidth(c);
         } else {

@@ -5,6 +5,7 @@
 
 #include "chars/char_segmentation.h"
 #include "chars/rows.h"
+#include "core/median.h"
 #include "core/progress.h"
 #include "core/trace.h"
 #include "layout/column_finder.h"
@@ -67,13 +68,6 @@ void analyzeBlock(GreyImage& image, double waveX, double waveY, VerticalBand& ba
     insertRowFillers(band);
     rectifyHorizontalBands2(image, rows, band);
     findColumnsInPage(image, waveX, waveY, band, depth + 1, 0.0f, options);
-}
-
-// The middle element of values (the upper one of an even count).
-template <class T>
-T median(std::vector<T> values) {
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
-    return values[values.size() / 2];
 }
 
 // Gives every character box the slant of its line at its height, keeping its mid heights.
@@ -211,8 +205,8 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
             const double own = fittedPitch(boxes, info.typicalCharHeight);
             if (own > 0) sourcePitches.push_back(own);
         }
-        if (!pitches.empty()) grids.pitch[g] = median(pitches);
-        if (!sourcePitches.empty()) grids.sourcePitch[g] = median(sourcePitches);
+        if (!pitches.empty()) grids.pitch[g] = upperMedian(pitches);
+        if (!sourcePitches.empty()) grids.sourcePitch[g] = upperMedian(sourcePitches);
     }
     if (!appendStatusText("文字の傾きを修正しています……")) return -1;
     addProgress(stepShare);
