@@ -40,11 +40,11 @@ void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, const Neigh
 
 }  // namespace
 
-double measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row) {
+LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row) {
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const int width = std::max(bandWidth(band), 1);
     const int slab = std::max(kSlabWidths * width, 8);
-    if (yB - yT < 4 * slab) return 0.0;
+    if (yB - yT < 4 * slab) return {};
 
     std::vector<double> centres, deviations, masses;
     // Per slab: the ink's count at each offset from the band's middle, and its rows.
@@ -90,7 +90,7 @@ double measureLineLean(const GreyImage& image, const VerticalBand& band, const H
         }
     }
     // Slabs of a blank cell or a lone mark hold little ink and say little about the line.
-    if (masses.empty()) return 0.0;
+    if (masses.empty()) return {};
     const double typical = upperMedian(masses);
     std::vector<double> ys, ds;
     for (size_t i = 0; i < masses.size(); ++i)
@@ -98,32 +98,48 @@ double measureLineLean(const GreyImage& image, const VerticalBand& band, const H
             ys.push_back(centres[i]);
             ds.push_back(deviations[i]);
         }
-    if (ys.size() < 4) return 0.0;
+    if (ys.size() < 4) return {};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
-    return slope;
+    return {slope, intercept + slope * (yT + yB) / 2.0, true};
 }
 
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
+    const double middleRow = (yT + yB) / 2.0;
     const uint32_t n = columns.count();
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
-        // A band much wider at one end than at the other has an edge that missed the line; its
-        // middle says nothing about the line's.
-        const VerticalBand& c = columns[i];
+        const LineLean lean = measureLineLean(image, columns[i], row);
+        if (!lean.measured || std::fabs(lean.slope) > kSteepest) continue;
+        // The shifts that make each end of the band's middle follow the ink's middle.
+        int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
+        int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
+        // A band much wider at one end than at the other has an edge that missed the line there:
+        // its middle says nothing about the line's, so it is laid along the ink's middle with
+        // its mean width, wide enough for the line whichever end was wrong.
+        VerticalBand& c = columns[i];
         const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
-        if (4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth)) continue;
-        const double lean = measureLineLean(image, columns[i], row);
-        if (lean == 0.0 || std::fabs(lean) > kSteepest) continue;
-        const double middleRow = (yT + yB) / 2.0;
-        const int topShift = static_cast<int>(std::lround(lean * (yT - middleRow)));
-        const int bottomShift = static_cast<int>(std::lround(lean * (yB - middleRow)));
-        if (topShift == 0 && bottomShift == 0) continue;
+        const bool lopsided = 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
+        if (lopsided) {
+            topShift += static_cast<int>(std::lround(lean.shift));
+            bottomShift += static_cast<int>(std::lround(lean.shift));
+        } else if (topShift == 0 && bottomShift == 0) {
+            continue;
+        }
         // The line and the ruby right after it turn together, between the bands either side.
         const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
         const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
-        for (uint32_t k = i; k <= last; ++k) {
+        if (lopsided) {
+            const int width = (topWidth + bottomWidth) / 2;
+            const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
+            const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
+            c.xLeftTop = std::max(static_cast<int>(std::lround(middleTop - (width - 1) / 2.0)), room.leftTop);
+            c.xLeftBottom = std::max(static_cast<int>(std::lround(middleBottom - (width - 1) / 2.0)), room.leftBottom);
+            c.xRightTop = std::max(std::min(c.xLeftTop + width - 1, room.rightTop), c.xLeftTop);
+            c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
+        }
+        for (uint32_t k = lopsided ? i + 1 : i; k <= last; ++k) {
             VerticalBand& b = columns[k];
             shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
             shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);

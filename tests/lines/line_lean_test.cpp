@@ -32,15 +32,18 @@ TEST(LineLean, TheLeanIsMeasuredAgainstTheBandsOwnSlant) {
     // 8 columns per 1000 rows, measured first against upright edges, then against edges that
     // already follow it, then against edges that lean the other way.
     const GreyImage image = leaningLine(100, 0.008);
-    EXPECT_NEAR(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), tier()), 0.008, 0.0015);
+    EXPECT_NEAR(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), tier()).slope, 0.008, 0.0015);
     VerticalBand following = uprightBand(83, 116, 0, 799, 4);
     following.xLeftTop = 83 - 3;
     following.xRightTop = 116 - 3;
     following.xLeftBottom = 83 + 3;
     following.xRightBottom = 116 + 3;
-    EXPECT_NEAR(measureLineLean(image, following, tier()), 0.0, 0.0015);
+    EXPECT_NEAR(measureLineLean(image, following, tier()).slope, 0.0, 0.0015);
+    // Edges 6 columns left of the ink at the middle row: the ink lies 6 right of the band's middle.
+    following.xLeftTop -= 6, following.xRightTop -= 6, following.xLeftBottom -= 6, following.xRightBottom -= 6;
+    EXPECT_NEAR(measureLineLean(image, following, tier()).shift, 6.0, 1.0);
     // A line too short for four slabs of ink has no measurable lean.
-    EXPECT_EQ(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), levelBand(0, 199, 0, 400, 1)), 0.0);
+    EXPECT_FALSE(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), levelBand(0, 199, 0, 400, 1)).measured);
 }
 
 TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
@@ -57,9 +60,10 @@ TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
     // Bands without ink keep their edges.
     EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{40, 60, 40, 60}));
 
-    // A band twice as wide at one end as at the other missed the line: it is left alone.
+    // A band much wider at one end than at the other missed the line there: it is laid along
+    // the line's ink (middle 96 at the top row, 104 at the bottom) with its mean width of 45.
     VerticalBandList broken = verticalList({uprightBand(83, 116, 0, 799, 4)});
-    broken[0].xLeftTop = 50;
+    broken[0].xLeftTop = 60;
     followLineLeans(image, broken, tier());
-    EXPECT_EQ(xEdges(broken[0]), (std::vector<int>{50, 116, 83, 116}));
+    EXPECT_EQ(xEdges(broken[0]), (std::vector<int>{74, 118, 82, 126}));
 }
