@@ -44,7 +44,6 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const int width = std::max(bandWidth(band), 1);
     const int slab = std::max(kSlabWidths * width, 8);
-    if (yB - yT < 4 * slab) return {};
 
     std::vector<double> centres, deviations, masses;
     // Per slab: the ink's count at each offset from the band's middle, and its rows.
@@ -98,10 +97,22 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
             ys.push_back(centres[i]);
             ds.push_back(deviations[i]);
         }
-    if (ys.size() < 4) return {};
+    if (ys.empty()) return {};
+    // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
+    // the noise of a few glyphs.
+    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) {
+        // Too little of the line for a slope: where its ink lies is still known.
+        double sum = 0, weight = 0;
+        for (size_t i = 0; i < masses.size(); ++i)
+            if (masses[i] >= 0.25 * typical) {
+                sum += masses[i] * deviations[i];
+                weight += masses[i];
+            }
+        return {0.0, sum / weight, true, false};
+    }
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
-    return {slope, intercept + slope * (yT + yB) / 2.0, true};
+    return {slope, intercept + slope * (yT + yB) / 2.0, true, true};
 }
 
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
@@ -112,9 +123,12 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         if (columns[i].type != 4) continue;
         const LineLean lean = measureLineLean(image, columns[i], row);
         if (!lean.measured || std::fabs(lean.slope) > kSteepest) continue;
-        // The shifts that make each end of the band's middle follow the ink's middle.
+        // The shifts that make each end of the band's middle follow the ink's middle. A line too
+        // short for its slope to be measured (a paragraph's last line, a heading) has its edges
+        // found from little ink and may stand off it: it is moved onto its ink whole.
         int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
         int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
+        if (!lean.sloped) topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
         // A band much wider at one end than at the other has an edge that missed the line there:
         // its middle says nothing about the line's, so it is laid along the ink's middle with
         // its mean width, wide enough for the line whichever end was wrong.

@@ -11,20 +11,22 @@
 struct LineLean {
     double slope = 0.0;
     double shift = 0.0;
-    bool measured = false;
+    bool measured = false;  // the band holds ink
+    bool sloped = false;    // enough of it along the line for a slope; else shift is its mean
 };
 
 // Inputs: image, the tier's image; band, a text line whose edges run from row.yTopLeft to
 // row.yBottomLeft (as the tier's resampling reads them). Result: the line of the middles of the
 // ink's envelope (where its outermost 3 % begin on either side), fitted over slabs of four band
-// widths along the line; not measured when the tier is shorter than four slabs or fewer than
-// four slabs hold ink.
+// widths along the line; with fewer than four slabs of ink only where the ink lies (slope 0,
+// not sloped); not measured without ink.
 // A caller must know: ink up to two columns outside the band counts, nothing farther.
 LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row);
 
 // Turns both edges of every text line (type 4) of columns, and of a narrow band (type 5, its
 // ruby) right after it, about the line's middle row by the line's lean, so that resampling the
-// band upright also makes its ink upright. A line more than a quarter wider at one end than at
+// band upright also makes its ink upright; a line with too little ink for a slope is moved onto
+// its ink instead. A line more than a quarter wider at one end than at
 // the other (an edge missed the line there) is laid anew along its ink's middle with its mean
 // width. columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2

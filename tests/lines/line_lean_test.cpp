@@ -42,8 +42,12 @@ TEST(LineLean, TheLeanIsMeasuredAgainstTheBandsOwnSlant) {
     // Edges 6 columns left of the ink at the middle row: the ink lies 6 right of the band's middle.
     following.xLeftTop -= 6, following.xRightTop -= 6, following.xLeftBottom -= 6, following.xRightBottom -= 6;
     EXPECT_NEAR(measureLineLean(image, following, tier()).shift, 6.0, 1.0);
-    // A line too short for four slabs of ink has no measurable lean.
-    EXPECT_FALSE(measureLineLean(image, uprightBand(83, 116, 0, 799, 4), levelBand(0, 199, 0, 400, 1)).measured);
+    // A line too short for four slabs of ink has no measurable lean, only a place: its middle
+    // runs from 96 to 100 over the rows 0 .. 400.
+    const LineLean shortLine = measureLineLean(image, uprightBand(83, 116, 0, 799, 4), levelBand(0, 199, 0, 400, 1));
+    EXPECT_TRUE(shortLine.measured);
+    EXPECT_FALSE(shortLine.sloped);
+    EXPECT_NEAR(shortLine.shift, -2.0, 1.0);
 }
 
 TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
@@ -66,4 +70,21 @@ TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
     broken[0].xLeftTop = 60;
     followLineLeans(image, broken, tier());
     EXPECT_EQ(xEdges(broken[0]), (std::vector<int>{74, 118, 82, 126}));
+}
+
+TEST(LineLean, ALineWithInkOnlyAtItsHeadMovesWholeOntoItsInk) {
+    // Eight glyphs at the head of an 800-row tier, their middle at column 94: the band's
+    // middle (99.5) stands off it, and a slope over 300 rows of 800 would be guessed.
+    GreyImage image = leaningLine(94, 0.0);
+    for (int y = 300; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = 255;
+    VerticalBandList columns = verticalList({uprightBand(83, 116, 0, 799, 4)});
+    const LineLean lean = measureLineLean(image, columns[0], tier());
+    EXPECT_FALSE(lean.sloped);
+    EXPECT_NEAR(lean.shift, -5.5, 1.0);
+    followLineLeans(image, columns, tier());
+    const std::vector<int> edges = xEdges(columns[0]);
+    EXPECT_EQ(edges[0], edges[2]);
+    EXPECT_EQ(edges[1] - edges[0], 33);
+    EXPECT_NEAR(edges[0], 77.5, 1.0);
 }
