@@ -164,10 +164,22 @@ private:
     const int W_;
 };
 
+// Counts the lone mark pieces[i], standing on the right of its cell or not, by where it stands.
+void countMark(const HorizontalBandList& pieces, uint32_t i, bool right, MarkCounts& marks) {
+    ++(right ? marks.right : marks.left);
+    if (i == 0 || i + 1 >= pieces.count()) return;
+    auto top = [&](uint32_t k) { return (pieces[k].yTopLeft + pieces[k].yTopRight) / 2; };
+    auto bottom = [&](uint32_t k) { return (pieces[k].yBottomLeft + pieces[k].yBottomRight) / 2; };
+    const int above = top(i) - bottom(i - 1), below = top(i + 1) - bottom(i);
+    if (above == below) return;
+    const bool high = above < below;
+    ++(high == right ? marks.vertical : marks.horizontal);
+}
+
 // Groups consecutive pieces into characters: brackets alone, ellipses of middle dots, runs of
 // vertical-bar pieces, then the merge rules.
 HorizontalBandList groupPieces(const HorizontalBandList& pieces, const GreyImage& image, int H, int W,
-                               int& reversedCount, int* uprightCount) {
+                               int& reversedCount, MarkCounts* marks) {
     HorizontalBandList out;
     const GroupMerger merger(pieces, image, H, W);
     const uint32_t n = pieces.count();
@@ -241,7 +253,7 @@ HorizontalBandList groupPieces(const HorizontalBandList& pieces, const GreyImage
         }
         const uint32_t e = j;
         if (e == i + 1 && Ti == ReversedPunctuation) ++reversedCount;
-        if (e == i + 1 && Ti == Punctuation && uprightCount) ++*uprightCount;
+        if (e == i + 1 && marks && (Ti == Punctuation || Ti == ReversedPunctuation)) countMark(pieces, i, Ti == Punctuation, *marks);
         out.append(unionBand(pieces[i], pieces[e - 1]));
         P = i;
         lastIsGroupP = true;
@@ -428,7 +440,7 @@ HorizontalBandList DivideChar(const HorizontalBand& character, int n, const Vert
 }
 
 int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, double waveY,
-                      int refCharHeight, VerticalBand& column, int& reversedCount, int* uprightCount) {
+                      int refCharHeight, VerticalBand& column, int& reversedCount, MarkCounts* marks) {
     const ColumnThresholds t = findColumnThresholds(column, image);
     trace("threshold1=%d,threshold2=%d\n", t.threshold1, t.threshold2);
     const int lower = static_cast<int>(t.threshold1 * 0.4f + t.threshold2 * 0.6f);
@@ -452,7 +464,7 @@ int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, do
     info.typicalCharHeight = H;
     info.typicalCharSpace = W;
 
-    characters = groupPieces(characters, image, H, W, reversedCount, uprightCount);
+    characters = groupPieces(characters, image, H, W, reversedCount, marks);
     dropSlivers(characters, image, H);
     if (characters.empty()) return 0;
 

@@ -147,17 +147,17 @@ int seamFromGap(const VerticalBandList& pages, int imageWidth, int imageHeight) 
     return middle;
 }
 
+bool linesRunAcross(double waveX, double waveY) { return waveY >= 1.2 * waveX; }
+
+bool linesRunDown(double waveX, double waveY) { return linesRunAcross(waveY, waveX); }
+
 int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& image, int& seamX,
               const LayoOptions& options, VerticalBandList& pages) {
     findVerticalBands1(pages, sheet, image, 70, 15, 30);
     setProgress(0.16f);
     if (pages.empty()) return 0;
 
-    const VerticalBand& first = pages[0];
-    const VerticalBand& last = pages[pages.count() - 1];
     const int n = static_cast<int>(pages.count());
-    const int span = ((last.xRightBottom - first.xLeftBottom) - first.xLeftTop + last.xRightTop) / 2 + 1;
-    const double ratio = n / (span / waveX);
     int widths = 0;
     for (const VerticalBand& b : pages) widths += bandWidth(b);
     const int mean = widths / n;
@@ -205,7 +205,12 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
         bool horizontalLines = false;
         findRows(page.rows(), waveX, waveY, page, image, horizontalLines, 0);
         addProgress(0.04f / static_cast<float>(pagesFound));
-        if (!horizontalLines && ratio <= 0.5) return 2;
+        // A sheet lies on its side when its lines run across it and the row stage did not find
+        // a page of horizontal lines. Bands too wide for text lines alone do not tell: an
+        // upright page gives them when a running header keeps the probes from passing between
+        // its lines, and a sheet on its side whose characters stand on a grid gives narrow
+        // bands between its rows of characters. The spectrum tells which pitch is the lines'.
+        if (!horizontalLines && linesRunAcross(waveX, waveY)) return 2;
         expandHorizontalBands(page.rows(), 3);
     }
     calcRowsDestY(pages);

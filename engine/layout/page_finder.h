@@ -6,6 +6,16 @@
 #include "core/grey_image.h"
 #include "pipeline/layo_options.h"
 
+// Inputs: the horizontal and vertical wave lengths of a sheet's text. Result: whether its lines
+// run across the sheet: the vertical pitch (the line pitch then) is clearly the longer one, as
+// the line pitch of text is longer than its character pitch.
+// A caller must know: a sheet without text (noise, a picture) has no clear pitch either way and
+// answers false.
+bool linesRunAcross(double waveX, double waveY);
+
+// The same with the axes swapped: the lines clearly run down the sheet.
+bool linesRunDown(double waveX, double waveY);
+
 // Cuts the cleaned sheet into pages (left to right, type 2, placed upright at their destination
 // columns, with their tiers in rows() placed at their destination rows and the columns of every
 // tier found), reports the seam of a spread in seamX (-1 when none; the caller sets -1 first)

@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "core/trace.h"
 #include "layout/column_finder.h"
+#include "layout/page_finder.h"
 #include "layout/page_placement.h"
 #include "layout/row_placement.h"
 #include "lines/line_geometry.h"
@@ -123,17 +124,23 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     // Commas and stops standing on the left of their cells mean a sheet upside down. A speck
     // beside a character looks like one too, so the turned marks must also outnumber the marks
     // standing the right way, over the whole tier.
-    int reversedCount = 0, uprightCount = 0;
+    int reversedCount = 0;
+    MarkCounts marks;
     for (uint32_t i = 0; i < n; ++i) {
         VerticalBand& band = columns[i];
         if (band.type != 4) continue;
         trace("%d行目の文字を切り出します: ", static_cast<int>(i));
         const uint32_t g = static_cast<uint32_t>(getLineInfo(band).lineGroup);
-        segmentCharacters(image, charLists[i], waveY, carriedHeight[g], band, reversedCount, &uprightCount);
+        segmentCharacters(image, charLists[i], waveY, carriedHeight[g], band, reversedCount, &marks);
         trace("\n");
         if (band.type == 4) carriedHeight[g] = getLineInfo(band).typicalCharHeight;
     }
-    if (reversedCount >= 2 && reversedCount > uprightCount) return 1;
+    // Horizontal writing turned on its side also puts its marks on one side of their cells, but
+    // at the other end of them along the line: no turn makes it vertical text. Only columns that
+    // are lines say so: on a sheet lying on its side, the columns cut across its lines.
+    if (linesRunDown(waveX, waveY) && marks.horizontal >= 3 && marks.horizontal > 2 * marks.vertical)
+        return kTextReadsHorizontally;
+    if (reversedCount >= 2 && reversedCount > marks.right) return 1;
 
     if (!appendStatusText("文字の傾きを計算しています……")) return -1;
     addProgress(stepShare);

@@ -7,6 +7,7 @@
 #include "core/text_strings.h"
 #include "core/trace.h"
 #include "layout/page_finder.h"
+#include "lines/line_stage.h"
 #include "pipeline/image_io.h"
 #include "pipeline/output_layout.h"
 #include "prep/sheet_cleaning.h"
@@ -56,9 +57,24 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
     coverWholeSheet(w.sheet, w.image);
 
     w.seamX = -1;
+    const double waveX = w.waveX, waveY = w.waveY;
+    // Horizontal writing cannot be re-laid out as vertical lines, and turning it would only put
+    // its text on its side: the sheet is written as it was loaded, cleaned.
+    auto keepAsLoaded = [&] {
+        trace("the text reads in horizontal lines: the sheet is written cleaned, as loaded.\n");
+        w.image = imageBackup;
+        w.master = masterBackup;
+        w.waveX = waveX;
+        w.waveY = waveY;
+        coverWholeSheet(w.sheet, w.image);
+        w.pages.setCount(0);
+        w.seamX = -1;
+        return kLayoDone;
+    };
     const int r = findPages(w.sheet, w.waveX, w.waveY, w.image, w.seamX, options, w.pages);
     if (r == 0) return kLayoDone;
     if (r == -1) return kLayoStopped;
+    if (r == kTextReadsHorizontally) return keepAsLoaded();
     if (r != 1 && r != 2) return kLayoPagesFailed;
 
     int k = (r == 1) ? 2 : 1;
@@ -89,6 +105,7 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
         break;
     }
     if (isStopRequested()) return kLayoStopped;
+    if (r2 == kTextReadsHorizontally) return keepAsLoaded();
     if (mode == 1 && r2 != 0) {
         trace("画像の回転方向がわかりません。\n");
         return kLayoUnsettled;

@@ -67,7 +67,7 @@ struct TierRun {
     std::deque<HorizontalBandList> chars;
     std::vector<TrueLine> truth;
     int reversed = 0;  // lone commas and stops on the left of their cells
-    int upright = 0;   // and on the right
+    MarkCounts marks;  // where every lone comma and stop stands
 };
 
 void runTier(const GreyImage& image, const TierTruth& tier, double waveX, double waveY, TierRun& run) {
@@ -83,7 +83,7 @@ void runTier(const GreyImage& image, const TierTruth& tier, double waveX, double
         run.truth.push_back(countCells(*l));
         HorizontalBandList& chars = run.chars.emplace_back();
         VerticalBand& column = run.columns.back();
-        segmentCharacters(image, chars, waveY, carried, column, run.reversed, &run.upright);
+        segmentCharacters(image, chars, waveY, carried, column, run.reversed, &run.marks);
         if (column.type == 4) {
             carried = column.line().typicalCharHeight;
             group.columns.push_back(&column);
@@ -181,9 +181,13 @@ TEST(CharsOnSheets, APageUpsideDownShowsReversedPunctuationAndAnUprightOneDoesNo
             std::deque<TierRun> runs;
             ASSERT_TRUE(runPage(o, runs));
             const TierRun& tier = runs.front();
-            const bool turns = tier.reversed >= 2 && tier.reversed > tier.upright;
-            std::printf("seed %llu turned %d: marks on the left %d, on the right %d\n",
-                        static_cast<unsigned long long>(o.seed), turn, tier.reversed, tier.upright);
+            const bool turns = tier.reversed >= 2 && tier.reversed > tier.marks.right;
+            std::printf("seed %llu turned %d: marks on the left %d, on the right %d; placed as in vertical text %d, "
+                        "as in horizontal text %d\n",
+                        static_cast<unsigned long long>(o.seed), turn, tier.reversed, tier.marks.right,
+                        tier.marks.vertical, tier.marks.horizontal);
+            // Whichever way up, the marks sit as vertical text sets them.
+            EXPECT_GT(tier.marks.vertical, 4 * tier.marks.horizontal);
             (turn == 0 ? upright : upsideDown) += turns;
         }
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "lines/line_stage.h"
 #include "pipeline/image_io.h"
 #include "prep/wave_lengths.h"
 #include "test_support.h"
@@ -147,6 +148,21 @@ TEST_F(Pipeline, ASidewaysSheetIsTurnedAQuarterAndThreeQuartersWhenThatWasWrong)
     script({2, 3});
     EXPECT_EQ(run(sheet("v.png", 320, 200), options, stages), 0)
         << "after one quarter turn any answer but upside down is accepted";
+}
+
+TEST_F(Pipeline, HorizontalWritingFoundAfterAQuarterTurnIsWrittenAsLoaded) {
+    // The finder asks for a quarter turn, finds a page there and then reports the tier's text
+    // as horizontal writing: the sheet comes out at its size, not turned, with no page found.
+    for (const std::vector<int>& answers : {std::vector<int>{2, kTextReadsHorizontally}, {kTextReadsHorizontally}}) {
+        script(answers);
+        TraceCapture capture;
+        EXPECT_EQ(run(sheet("h.png", 320, 200), options, stages), 0);
+        EXPECT_TRUE(contains(capture.text(), "the text reads in horizontal lines: the sheet is written cleaned, as loaded.\n"));
+        const GreyImage out = output("h-tovel.png");
+        EXPECT_EQ(out.width, 320);
+        EXPECT_EQ(out.height, 200);
+        EXPECT_EQ(quarters(out), "1000");  // the text stays in the top-left corner
+    }
 }
 
 TEST_F(Pipeline, AnUnsettledOrFailedPageFinderWritesNothing) {

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     app.add_flag("--no-header", noHeader, "no running header and page number");
     auto* picture = app.add_flag("--picture", o.picture, "add a picture block");
     auto* horizontal = app.add_flag("--horizontal-block", o.horizontalBlock, "add a block of horizontal lines");
+    auto* horizontalText = app.add_flag("--horizontal-text", o.horizontalText, "write the whole text in horizontal lines");
     auto* rotate = app.add_option("--rotate", o.rotateDegrees, "small rotation, degrees clockwise")->check(CLI::Range(-10.0, 10.0));
     auto* shear = app.add_option("--shear", o.shear, "shear, x shift per row")->check(CLI::Range(-0.1, 0.1));
     auto* tone = app.add_option("--paper-tone", o.paperTone, "grey of blank paper")->check(CLI::Range(0, 255));
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
         keep(chars, o.charsPerLine, given.charsPerLine);
         keep(picture, o.picture, given.picture);
         keep(horizontal, o.horizontalBlock, given.horizontalBlock);
+        keep(horizontalText, o.horizontalText, given.horizontalText);
         keep(rotate, o.rotateDegrees, given.rotateDegrees);
         keep(shear, o.shear, given.shear);
         keep(tone, o.paperTone, given.paperTone);

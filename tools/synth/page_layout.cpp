@@ -138,6 +138,21 @@ void fillHorizontalBlock(TextStream& text, GlyphSource& glyphs, InkCanvas& canva
     }
 }
 
+// Paragraphs in horizontal lines filling the rectangle, left to right, top to bottom: each
+// starts on a new line after a blank cell and ends where its text ends.
+void fillHorizontalPage(TextStream& text, GlyphSource& glyphs, InkCanvas& canvas, int x0, int y0,
+                        int x1, int y1, const Geometry& g) {
+    for (int y = y0; y + g.cell <= y1; y += g.pitch) {
+        int x = x0;
+        if (text.atParagraphStart()) x += g.cell;
+        for (; x + g.cell <= x1 && !text.paragraphDone(); x += g.cell) {
+            canvas.stamp(glyphs.glyph(text.peek().ch, g.cell, false), x, y);
+            text.advance();
+        }
+        if (text.paragraphDone()) text.nextParagraph();
+    }
+}
+
 // A stand-in for a picture: a flat grey box, or a patch of blotchy texture.
 void drawPicture(SynthRandom& r, InkCanvas& canvas, int x0, int y0, int x1, int y1) {
     if (r.chance(0.5)) {
@@ -236,7 +251,14 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
             }
         }
 
-        for (int t = 0; t < o.tiers && lines > 0; ++t) {
+        if (o.horizontalText) {
+            fillHorizontalPage(text, glyphs, canvas, areaLeft, areaTop, areaRight, areaBottom, g);
+            TierTruth tier;
+            tier.box = Quad::box(areaLeft, areaTop, areaRight, areaBottom);
+            tier.blocks.push_back({"horizontal", tier.box});
+            page.tiers.push_back(tier);
+        }
+        for (int t = 0; t < o.tiers && lines > 0 && !o.horizontalText; ++t) {
             TierTruth tier;
             const int tierTop = areaTop + t * (cells * g.cell + gap);
             tier.box = Quad::box(right - blockW, tierTop, right, tierTop + cells * g.cell);

@@ -20,7 +20,7 @@ bool paperSize(const std::string& name, double& widthMm, double& heightMm) {
 }
 
 const char* presetList() {
-    return "novel-page, novel-spread, two-tier, rotated, magazine, clean-page, blank";
+    return "novel-page, novel-spread, two-tier, rotated, magazine, report-page, clean-page, blank";
 }
 
 bool applyPreset(const std::string& name, SynthOptions& o) {
@@ -70,6 +70,14 @@ bool applyPreset(const std::string& name, SynthOptions& o) {
         o.lineSpacing = r.uniform(1.55, 1.75);
         o.picture = true;
         o.horizontalBlock = true;
+        scanned();
+    } else if (name == "report-page") {
+        // Horizontal writing, left to right, as in reports and textbooks.
+        o.paper = "A4";
+        o.horizontalText = true;
+        o.fontPoints = r.uniform(10.0, 11.0);
+        o.lineSpacing = r.uniform(1.6, 1.9);
+        o.rubyRate = 0.0;
         scanned();
     } else if (name == "clean-page") {
         o.paper = "B6";

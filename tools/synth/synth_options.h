@@ -24,6 +24,7 @@ struct SynthOptions {
     double rubyRate = 0.08;   // share of kanji words that carry their reading as ruby
     bool picture = false;     // a block that is not text (a filled box or a texture patch)
     bool horizontalBlock = false;  // a block of horizontally written lines
+    bool horizontalText = false;   // the whole text in horizontal lines, as in a report
     bool hangingStops = true;      // 。 and 、 may hang below the last cell of a line
 
     // Degradations.
