@@ -58,6 +58,18 @@ TEST(LinePlacement, ThreeLinesOfOneGroupFillTheRowAtEqualWidths) {
     EXPECT_EQ(columns[2].destRight, 299);
 }
 
+TEST(LinePlacement, LinesOfAGroupComeOutExactlyAsWideAsEachOtherWhateverTheScale) {
+    // Three lines of mean width 50 with gaps of 13 and 16 between them: the row's 300 columns
+    // over 179 give 83.8 columns a line, which rounding at cumulative ends makes 84 or 83.
+    VerticalBandList columns = verticalList({line(0, 49), uprightBand(50, 62, 0, 199, 6), line(63, 112),
+                                             uprightBand(113, 128, 0, 199, 6), line(129, 178)});
+    calcColumnsDestX(columns, tier());
+    for (uint32_t i : {0u, 2u, 4u}) EXPECT_EQ(columns[i].destRight - columns[i].destLeft + 1, 84) << i;
+    for (uint32_t i = 1; i < columns.count(); ++i) EXPECT_EQ(columns[i].destLeft, columns[i - 1].destRight + 1) << i;
+    EXPECT_EQ(columns[0].destLeft, 0);
+    EXPECT_EQ(columns[4].destRight, 299);
+}
+
 TEST(LinePlacement, BandsWithoutAGroupScaleWithTheLinesOrKeepTheirPlace) {
     // A filler 30 wide between two lines 50 wide whose group mean is 50: the filler keeps its
     // width in proportion and everything fills the row.
