@@ -40,14 +40,22 @@ void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, const Neigh
 
 }  // namespace
 
-LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row) {
+LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row,
+                         const NeighbourRoom* room) {
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const int width = std::max(bandWidth(band), 1);
     const int slab = std::max(kSlabWidths * width, 8);
 
     std::vector<double> centres, deviations, masses;
     // Per slab: the ink's count at each offset from the band's middle, and its rows.
-    const int reach = width / 2 + 4;
+    int reach = width / 2 + 4;
+    if (room) {
+        const double middleTop = (band.xLeftTop + band.xRightTop + 1) / 2.0;
+        const double middleBottom = (band.xLeftBottom + band.xRightBottom + 1) / 2.0;
+        for (double d : {middleTop - room->leftTop, room->rightTop - middleTop, middleBottom - room->leftBottom,
+                         room->rightBottom - middleBottom})
+            reach = std::max(reach, static_cast<int>(std::ceil(d)) + 2);
+    }
     std::vector<double> counts(static_cast<size_t>(2 * reach + 1), 0.0);
     double mass = 0, rowSum = 0;
     int rowsInSlab = 0;
@@ -58,8 +66,12 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
         const double middle = (left + right) / 2;
         // Two columns beyond each edge: an edge that meets the ink leaves the rest of a stroke
         // just outside.
-        const int x0 = std::max(static_cast<int>(std::floor(left)) - 2, 0);
-        const int x1 = std::min(static_cast<int>(std::ceil(right)) + 2, image.width - 1);
+        int x0 = std::max(static_cast<int>(std::floor(left)) - 2, 0);
+        int x1 = std::min(static_cast<int>(std::ceil(right)) + 2, image.width - 1);
+        if (room) {
+            x0 = std::max(static_cast<int>(std::ceil(edgeX(y, yT, room->leftTop, yB, room->leftBottom))), 0);
+            x1 = std::min(static_cast<int>(std::floor(edgeX(y, yT, room->rightTop, yB, room->rightBottom))), image.width - 1);
+        }
         const unsigned char* line = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int x = x0; x <= x1; ++x) {
             if (line[x] >= kInk) continue;
@@ -121,26 +133,28 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     const uint32_t n = columns.count();
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
-        const LineLean lean = measureLineLean(image, columns[i], row);
+        // A band much wider at one end than at the other has an edge that missed the line there:
+        // its middle says nothing about the line's, and the part of the line it missed lies
+        // outside it, up to the neighbouring bands. It is laid along the middle of the ink
+        // found there, with its mean width, wide enough for the line whichever end was wrong.
+        VerticalBand& c = columns[i];
+        const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
+        const bool lopsided = 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
+        const NeighbourRoom around = roomBetweenNeighbours(columns, i, i, row);
+        const LineLean lean = measureLineLean(image, c, row, lopsided ? &around : nullptr);
         if (!lean.measured || std::fabs(lean.slope) > kSteepest) continue;
         // The shifts that make each end of the band's middle follow the ink's middle. A line too
         // short for its slope to be measured (a paragraph's last line, a heading) has its edges
         // found from little ink and may stand off it: it is moved onto its ink whole.
         int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
         int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
-        if (!lean.sloped) topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
-        // A band much wider at one end than at the other has an edge that missed the line there:
-        // its middle says nothing about the line's, so it is laid along the ink's middle with
-        // its mean width, wide enough for the line whichever end was wrong.
-        VerticalBand& c = columns[i];
-        const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
-        const bool lopsided = 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
-        if (lopsided) {
+        if (!lean.sloped) {
+            topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
+        } else if (lopsided) {
             topShift += static_cast<int>(std::lround(lean.shift));
             bottomShift += static_cast<int>(std::lround(lean.shift));
-        } else if (topShift == 0 && bottomShift == 0) {
-            continue;
         }
+        if (!lopsided && topShift == 0 && bottomShift == 0) continue;
         // The line and the ruby right after it turn together, between the bands either side.
         const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
         const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);

@@ -2,6 +2,7 @@
 // turned to follow it, so that the line comes out upright when its band is made straight.
 #pragma once
 
+#include "bands/band_geometry.h"
 #include "bands/band_records.h"
 #include "core/grey_image.h"
 
@@ -20,8 +21,11 @@ struct LineLean {
 // ink's envelope (where its outermost 3 % begin on either side), fitted over slabs of four band
 // widths along the line; with fewer than four slabs of ink only where the ink lies (slope 0,
 // not sloped); not measured without ink.
-// A caller must know: ink up to two columns outside the band counts, nothing farther.
-LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row);
+// With room given, the ink is looked for between its edges (the neighbouring bands) instead.
+// A caller must know: without room, ink up to two columns outside the band counts, nothing
+// farther.
+LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row,
+                         const NeighbourRoom* room = nullptr);
 
 // Turns both edges of every text line (type 4) of columns, and of a narrow band (type 5, its
 // ruby) right after it, about the line's middle row by the line's lean, so that resampling the

@@ -88,3 +88,18 @@ TEST(LineLean, ALineWithInkOnlyAtItsHeadMovesWholeOntoItsInk) {
     EXPECT_EQ(edges[1] - edges[0], 33);
     EXPECT_NEAR(edges[0], 77.5, 1.0);
 }
+
+TEST(LineLean, ABandThatMissedPartOfItsLineFindsTheRestBesideIt) {
+    // A line whose middle runs from column 102 at the top to 98 at the bottom (glyphs 87 .. 116
+    // at the top) and whose band missed its left edge there (95 .. 139 at the top, 82 .. 114 at
+    // the bottom): the band is laid on the whole line, with its mean width 39.
+    const GreyImage image = leaningLine(100, -0.005);
+    VerticalBandList columns = verticalList({uprightBand(82, 114, 0, 799, 4)});
+    columns[0].xLeftTop = 95;
+    columns[0].xRightTop = 139;
+    followLineLeans(image, columns, tier());
+    const std::vector<int> edges = xEdges(columns[0]);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 102, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 98, 1.0);
+    EXPECT_EQ(edges[1] - edges[0] + 1, 39);
+}
