@@ -64,14 +64,14 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
         const double left = edgeX(y, yT, band.xLeftTop, yB, band.xLeftBottom);
         const double right = edgeX(y, yT, band.xRightTop, yB, band.xRightBottom) + 1;
         const double middle = (left + right) / 2;
-        // Two columns beyond each edge: an edge that meets the ink leaves the rest of a stroke
-        // just outside.
-        int x0 = std::max(static_cast<int>(std::floor(left)) - 2, 0);
-        int x1 = std::min(static_cast<int>(std::ceil(right)) + 2, image.width - 1);
-        if (room) {
-            x0 = std::max(static_cast<int>(std::ceil(edgeX(y, yT, room->leftTop, yB, room->leftBottom))), 0);
-            x1 = std::min(static_cast<int>(std::floor(edgeX(y, yT, room->rightTop, yB, room->rightBottom))), image.width - 1);
-        }
+        // Without room, two columns beyond each edge: an edge that meets the ink leaves the rest
+        // of a stroke just outside.
+        const int x0 = std::max(room ? static_cast<int>(std::ceil(edgeX(y, yT, room->leftTop, yB, room->leftBottom)))
+                                     : static_cast<int>(std::floor(left)) - 2,
+                                0);
+        const int x1 = std::min(room ? static_cast<int>(std::floor(edgeX(y, yT, room->rightTop, yB, room->rightBottom)))
+                                     : static_cast<int>(std::ceil(right)) + 2,
+                                image.width - 1);
         const unsigned char* line = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int x = x0; x <= x1; ++x) {
             if (line[x] >= kInk) continue;
@@ -104,24 +104,18 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     if (masses.empty()) return {};
     const double typical = upperMedian(masses);
     std::vector<double> ys, ds;
+    double sum = 0, weight = 0;  // the slabs' deviations weighted by their ink
     for (size_t i = 0; i < masses.size(); ++i)
         if (masses[i] >= 0.25 * typical) {
             ys.push_back(centres[i]);
             ds.push_back(deviations[i]);
+            sum += masses[i] * deviations[i];
+            weight += masses[i];
         }
     if (ys.empty()) return {};
     // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
-    // the noise of a few glyphs.
-    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) {
-        // Too little of the line for a slope: where its ink lies is still known.
-        double sum = 0, weight = 0;
-        for (size_t i = 0; i < masses.size(); ++i)
-            if (masses[i] >= 0.25 * typical) {
-                sum += masses[i] * deviations[i];
-                weight += masses[i];
-            }
-        return {0.0, sum / weight, true, false};
-    }
+    // the noise of a few glyphs: where its ink lies is still known.
+    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
     return {slope, intercept + slope * (yT + yB) / 2.0, true, true};
@@ -140,7 +134,8 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         VerticalBand& c = columns[i];
         const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
         const bool lopsided = 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
-        const NeighbourRoom around = roomBetweenNeighbours(columns, i, i, row);
+        NeighbourRoom around;
+        if (lopsided) around = roomBetweenNeighbours(columns, i, i, row);
         const LineLean lean = measureLineLean(image, c, row, lopsided ? &around : nullptr);
         if (!lean.measured || std::fabs(lean.slope) > kSteepest) continue;
         // The shifts that make each end of the band's middle follow the ink's middle. A line too
