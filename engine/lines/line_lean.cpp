@@ -115,16 +115,63 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     if (ys.empty()) return {};
     // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
     // the noise of a few glyphs: where its ink lies is still known.
-    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false};
+    double inkRowSum = 0;
+    for (size_t i = 0; i < masses.size(); ++i)
+        if (masses[i] >= 0.25 * typical) inkRowSum += masses[i] * centres[i];
+    const double inkRow = inkRowSum / weight;
+    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false, inkRow};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
-    return {slope, intercept + slope * (yT + yB) / 2.0, true, true};
+    return {slope, intercept + slope * (yT + yB) / 2.0, true, true, inkRow};
 }
+
+namespace {
+
+// The slant of a band's middle, in columns per row.
+double bandSlant(const VerticalBand& b, int yT, int yB) {
+    if (yB == yT) return 0.0;
+    return ((b.xLeftBottom + b.xRightBottom) - (b.xLeftTop + b.xRightTop)) / 2.0 / (yB - yT);
+}
+
+// A band much wider at one end than at the other: an edge missed the line there.
+bool lopsidedBand(const VerticalBand& c) {
+    const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
+    return 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
+}
+
+// The slant of the ink of every text line whose slant could be measured, by band index.
+std::vector<std::pair<uint32_t, double>> measuredSlants(const GreyImage& image, const VerticalBandList& columns,
+                                                         const HorizontalBand& row) {
+    std::vector<std::pair<uint32_t, double>> slants;
+    for (uint32_t i = 0; i < columns.count(); ++i) {
+        const VerticalBand& c = columns[i];
+        if (c.type != 4 || lopsidedBand(c)) continue;
+        const LineLean lean = measureLineLean(image, c, row);
+        if (lean.sloped && std::fabs(lean.slope) <= kSteepest)
+            slants.emplace_back(i, bandSlant(c, row.yTopLeft, row.yBottomLeft) + lean.slope);
+    }
+    return slants;
+}
+
+// The median slant of the measured lines nearest to band i, two on either side.
+bool slantNear(const std::vector<std::pair<uint32_t, double>>& slants, uint32_t i, double& slant) {
+    const auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
+    std::vector<double> near;
+    for (auto it = after; it != slants.end() && it - after < 2; ++it) near.push_back(it->second);
+    for (auto it = after; it != slants.begin() && after - it < 2;) near.push_back((--it)->second);
+    if (near.empty()) return false;
+    std::sort(near.begin(), near.end());
+    slant = near.size() % 2 ? near[near.size() / 2] : (near[near.size() / 2 - 1] + near[near.size() / 2]) / 2;
+    return true;
+}
+
+}  // namespace
 
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const double middleRow = (yT + yB) / 2.0;
     const uint32_t n = columns.count();
+    const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(image, columns, row);
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
         // A band much wider at one end than at the other has an edge that missed the line there:
@@ -133,7 +180,7 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         // found there, with its mean width, wide enough for the line whichever end was wrong.
         VerticalBand& c = columns[i];
         const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
-        const bool lopsided = 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
+        const bool lopsided = lopsidedBand(c);
         NeighbourRoom around;
         if (lopsided) around = roomBetweenNeighbours(columns, i, i, row);
         const LineLean lean = measureLineLean(image, c, row, lopsided ? &around : nullptr);
@@ -143,7 +190,12 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         // found from little ink and may stand off it: it is moved onto its ink whole.
         int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
         int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
-        if (!lean.sloped) {
+        double slant = 0;
+        if (!lean.sloped && !lopsided && slantNear(slants, i, slant)) {
+            const double turn = slant - bandSlant(c, yT, yB);
+            topShift = static_cast<int>(std::lround(lean.shift + turn * (yT - lean.row)));
+            bottomShift = static_cast<int>(std::lround(lean.shift + turn * (yB - lean.row)));
+        } else if (!lean.sloped) {
             topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
         } else if (lopsided) {
             topShift += static_cast<int>(std::lround(lean.shift));

@@ -14,6 +14,7 @@ struct LineLean {
     double shift = 0.0;
     bool measured = false;  // the band holds ink
     bool sloped = false;    // enough of it along the line for a slope; else shift is its mean
+    double row = 0.0;       // the mean row of the ink
 };
 
 // Inputs: image, the tier's image; band, a text line whose edges run from row.yTopLeft to
@@ -30,7 +31,8 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // Turns both edges of every text line (type 4) of columns, and of a narrow band (type 5, its
 // ruby) right after it, about the line's middle row by the line's lean, so that resampling the
 // band upright also makes its ink upright; a line with too little ink for a slope is moved onto
-// its ink instead. A line more than a quarter wider at one end than at
+// its ink and given the slant of the nearest lines whose slant was measured (a page's skew is
+// much the same across a tier), or keeps its own when there are none. A line more than a quarter wider at one end than at
 // the other (an edge missed the line there) is laid anew along its ink's middle with its mean
 // width. columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "lines/line_lean.h"
@@ -102,4 +103,25 @@ TEST(LineLean, ABandThatMissedPartOfItsLineFindsTheRestBesideIt) {
     EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 102, 1.0);
     EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 98, 1.0);
     EXPECT_EQ(edges[1] - edges[0] + 1, 39);
+}
+
+TEST(LineLean, AShortLineTakesTheSlantOfTheMeasuredLinesBesideIt) {
+    // Three lines leaning 10 columns per 1000 rows; the middle one holds only eight glyphs, too
+    // few for a slope of its own. Its upright band is turned like its neighbours' and laid on its
+    // ink: its middle runs from 96 at the top row to 104 at the bottom, as the glyphs' does.
+    const GreyImage left = leaningLine(40, 0.010), right = leaningLine(160, 0.010);
+    GreyImage image = leaningLine(100, 0.010);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
+            if (y >= 300) p = 255;
+            p = std::min({p, left.at(x, y), right.at(x, y)});
+        }
+    VerticalBandList columns = verticalList(
+        {uprightBand(23, 56, 0, 799, 4), uprightBand(83, 116, 0, 799, 4), uprightBand(143, 176, 0, 799, 4)});
+    followLineLeans(image, columns, tier());
+    const std::vector<int> edges = xEdges(columns[1]);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 96, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 104, 1.0);
+    EXPECT_EQ(edges[1] - edges[0], 33);
 }
