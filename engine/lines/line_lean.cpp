@@ -139,13 +139,14 @@ bool lopsidedBand(const VerticalBand& c) {
     return 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
 }
 
-// The slant of the ink of every text line whose slant could be measured, by band index.
+// The slant of the ink of every text line of about the typical width whose slant could be
+// measured, by band index: a band much narrower holds a row of marks, not a line.
 std::vector<std::pair<uint32_t, double>> measuredSlants(const GreyImage& image, const VerticalBandList& columns,
-                                                         const HorizontalBand& row) {
+                                                         const HorizontalBand& row, int typicalWidth) {
     std::vector<std::pair<uint32_t, double>> slants;
     for (uint32_t i = 0; i < columns.count(); ++i) {
         const VerticalBand& c = columns[i];
-        if (c.type != 4 || lopsidedBand(c)) continue;
+        if (c.type != 4 || lopsidedBand(c) || 10 * bandWidth(c) < 6 * typicalWidth) continue;
         const LineLean lean = measureLineLean(image, c, row);
         if (lean.sloped && std::fabs(lean.slope) <= kSteepest)
             slants.emplace_back(i, bandSlant(c, row.yTopLeft, row.yBottomLeft) + lean.slope);
@@ -171,7 +172,12 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const double middleRow = (yT + yB) / 2.0;
     const uint32_t n = columns.count();
-    const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(image, columns, row);
+    // The width of a text line whose edges both found it, for a band that missed its line.
+    std::vector<int> widths;
+    for (const VerticalBand& c : columns)
+        if (c.type == 4 && !lopsidedBand(c)) widths.push_back(bandWidth(c));
+    const int typicalWidth = widths.empty() ? 0 : upperMedian(widths);
+    const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(image, columns, row, typicalWidth);
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
         // A band much wider at one end than at the other has an edge that missed the line there:
@@ -184,17 +190,20 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         NeighbourRoom around;
         if (lopsided) around = roomBetweenNeighbours(columns, i, i, row);
         const LineLean lean = measureLineLean(image, c, row, lopsided ? &around : nullptr);
-        if (!lean.measured || std::fabs(lean.slope) > kSteepest) continue;
+        // A lopsided band's own slant means nothing: the ink's is what must be believable.
+        const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
+        if (!lean.measured || std::fabs(inkSlant) > kSteepest) continue;
         // The shifts that make each end of the band's middle follow the ink's middle. A line too
         // short for its slope to be measured (a paragraph's last line, a heading) has its edges
         // found from little ink and may stand off it: it is moved onto its ink whole.
         int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
         int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
         double slant = 0;
-        if (!lean.sloped && !lopsided && slantNear(slants, i, slant)) {
+        if ((!lean.sloped || lopsided) && slantNear(slants, i, slant)) {
             const double turn = slant - bandSlant(c, yT, yB);
-            topShift = static_cast<int>(std::lround(lean.shift + turn * (yT - lean.row)));
-            bottomShift = static_cast<int>(std::lround(lean.shift + turn * (yB - lean.row)));
+            const double atRow = lean.sloped ? lean.shift + lean.slope * (lean.row - middleRow) : lean.shift;
+            topShift = static_cast<int>(std::lround(atRow + turn * (yT - lean.row)));
+            bottomShift = static_cast<int>(std::lround(atRow + turn * (yB - lean.row)));
         } else if (!lean.sloped) {
             topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
         } else if (lopsided) {
@@ -206,13 +215,27 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
         const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
         if (lopsided) {
-            const int width = (topWidth + bottomWidth) / 2;
+            // Its middle stays on the ink's: where a neighbour leaves less room, the band is
+            // narrowed on both sides, along its whole length.
             const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
             const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
-            c.xLeftTop = std::max(static_cast<int>(std::lround(middleTop - (width - 1) / 2.0)), room.leftTop);
-            c.xLeftBottom = std::max(static_cast<int>(std::lround(middleBottom - (width - 1) / 2.0)), room.leftBottom);
-            c.xRightTop = std::max(std::min(c.xLeftTop + width - 1, room.rightTop), c.xLeftTop);
-            c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
+            const double wanted = (typicalWidth > 0 ? typicalWidth : (topWidth + bottomWidth) / 2) / 2.0;
+            const double half = std::min({wanted, middleTop - around.leftTop + 0.5, around.rightTop - middleTop + 0.5,
+                                          middleBottom - around.leftBottom + 0.5, around.rightBottom - middleBottom + 0.5});
+            if (half >= 0.6 * wanted) {
+                c.xLeftTop = static_cast<int>(std::lround(middleTop - half + 0.5));
+                c.xRightTop = static_cast<int>(std::lround(middleTop + half - 0.5));
+                c.xLeftBottom = static_cast<int>(std::lround(middleBottom - half + 0.5));
+                c.xRightBottom = static_cast<int>(std::lround(middleBottom + half - 0.5));
+            } else {
+                // Squeezed that narrow, the ink's middle was misread: the band keeps the width
+                // wanted, inside its room.
+                const int width = static_cast<int>(2 * wanted);
+                c.xLeftTop = std::max(static_cast<int>(std::lround(middleTop - (width - 1) / 2.0)), room.leftTop);
+                c.xLeftBottom = std::max(static_cast<int>(std::lround(middleBottom - (width - 1) / 2.0)), room.leftBottom);
+                c.xRightTop = std::max(std::min(c.xLeftTop + width - 1, room.rightTop), c.xLeftTop);
+                c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
+            }
         }
         for (uint32_t k = lopsided ? i + 1 : i; k <= last; ++k) {
             VerticalBand& b = columns[k];

@@ -188,6 +188,29 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row) {
     }
 }
 
+void evenNarrowBands(VerticalBandList& columns) {
+    for (uint32_t i = 0; i < columns.count(); ++i) {
+        VerticalBand& c = columns[i];
+        if (c.type != 5) continue;
+        const int top = c.xRightTop - c.xLeftTop + 1, bottom = c.xRightBottom - c.xLeftBottom + 1;
+        const int wide = std::max(top, bottom);
+        if (4 * std::abs(top - bottom) <= wide) continue;
+        const int w = std::max(std::min(top, bottom), (wide + 1) / 2);
+        if (i > 0 && columns[i - 1].type == 4) {
+            c.xRightTop = c.xLeftTop + w - 1;
+            c.xRightBottom = c.xLeftBottom + w - 1;
+            continue;
+        }
+        auto narrow = [w](int& left, int& right) {
+            const int newLeft = (left + right - (w - 1)) / 2;
+            left = newLeft;
+            right = newLeft + w - 1;
+        };
+        narrow(c.xLeftTop, c.xRightTop);
+        narrow(c.xLeftBottom, c.xRightBottom);
+    }
+}
+
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     const GroupWidths widths(columns);
 

@@ -26,6 +26,13 @@ void removeColumnFillers(VerticalBandList& columns);
 // line pressed between two bands may stay narrower than its group.
 void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 
+// Gives every narrow band (type 5: ruby, marks beside a line) much wider at one end than at the
+// other one width along its length: its narrower end's, but at least half its wider end's. An
+// edge drawn out past the band's ink would otherwise stretch that ink across by the difference.
+// The band keeps the edge it shares with a text line just left of it (the line its ruby
+// belongs to), else its middle.
+void evenNarrowBands(VerticalBandList& columns);
+
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
 // row: a text line with a group takes its group's mean width, every other band its own width
 // times the ratio of the last line's mean to its own width, all scaled to the row's width.

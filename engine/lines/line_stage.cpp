@@ -102,6 +102,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     groupLines(columns, row, false, 1.29, 0.893, "line group: ", groups);
 
     followLineLeans(image, columns, row);
+    evenNarrowBands(columns);
     equalizeLineWidths(columns, row);
     insertColumnFillers(0, columns, row);
     calcColumnsDestX(columns, row);

@@ -125,3 +125,21 @@ TEST(LineLean, AShortLineTakesTheSlantOfTheMeasuredLinesBesideIt) {
     EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 104, 1.0);
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
+
+TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) {
+    // Upright glyphs over columns 89 .. 118 (middle 103.5) and a band that missed their left
+    // edge at the top (99 .. 143) and took part of its left neighbour (ending at 86) at the
+    // bottom. Laid at the lines' width of 33 it would cross that neighbour; it keeps its middle
+    // on the ink's and is narrowed on both sides instead.
+    const GreyImage image = leaningLine(104, 0.0);
+    VerticalBandList columns = verticalList(
+        {uprightBand(50, 86, 0, 799, 5), uprightBand(86, 118, 0, 799, 4), uprightBand(150, 182, 0, 799, 4)});
+    columns[1].xLeftTop = 99;
+    columns[1].xRightTop = 143;
+    followLineLeans(image, columns, tier());
+    const std::vector<int> edges = xEdges(columns[1]);
+    EXPECT_GE(std::min(edges[0], edges[2]), 87);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 103.5, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 103.5, 1.0);
+    EXPECT_EQ(edges[1] - edges[0], edges[3] - edges[2]);
+}

@@ -103,6 +103,31 @@ TEST(LinePlacement, LinesOfAGroupTakeItsMeanWidthAboutTheirMiddleUpToTheirNeighb
     EXPECT_EQ(xEdges(columns[3]), (std::vector<int>{140, 150, 140, 150}));
 }
 
+TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
+    // Ruby right of a line, found 15 wide at the top and drawn out to 28 at the bottom: it keeps
+    // the edge it shares with its line and is 15 wide at both ends. A band standing alone keeps
+    // its middle; one whose ends nearly agree, or whose narrow end is a sliver, keeps at least
+    // half its wide end.
+    VerticalBand ruby = uprightBand(50, 64, 0, 199, 5);
+    ruby.xLeftBottom = 52;
+    ruby.xRightBottom = 79;
+    VerticalBand alone = uprightBand(2, 11, 0, 199, 5);
+    alone.xLeftBottom = -3;
+    alone.xRightBottom = 16;
+    VerticalBand sliver = uprightBand(250, 250, 0, 199, 5);
+    sliver.xRightBottom = 269;
+    VerticalBandList columns = verticalList({alone, line(20, 45), ruby, line(100, 133), uprightBand(200, 210, 0, 199, 5),
+                                             line(220, 240), sliver});
+    columns[4].xRightBottom = 212;
+    evenNarrowBands(columns);
+    EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{2, 11, 2, 11}));
+    EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{50, 64, 52, 66}));
+    EXPECT_EQ(xEdges(columns[4]), (std::vector<int>{200, 210, 200, 212}));
+    EXPECT_EQ(xEdges(columns[6]), (std::vector<int>{250, 259, 250, 259}));
+    // Text lines are left to the line stage's own measures.
+    EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{20, 45, 20, 45}));
+}
+
 TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
     VerticalBandList empty;
     insertColumnFillers(0, empty, tier());
