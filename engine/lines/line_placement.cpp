@@ -194,15 +194,15 @@ void evenNarrowBands(VerticalBandList& columns) {
         if (c.type != 5) continue;
         const int top = c.xRightTop - c.xLeftTop + 1, bottom = c.xRightBottom - c.xLeftBottom + 1;
         const int wide = std::max(top, bottom);
-        if (4 * std::abs(top - bottom) <= wide) continue;
+        // Edges that cross at one end say nothing about the band's width there.
+        if (std::min(top, bottom) < 1 || 4 * std::abs(top - bottom) <= wide) continue;
         const int w = std::max(std::min(top, bottom), (wide + 1) / 2);
-        if (i > 0 && columns[i - 1].type == 4) {
-            c.xRightTop = c.xLeftTop + w - 1;
-            c.xRightBottom = c.xLeftBottom + w - 1;
-            continue;
-        }
-        auto narrow = [w](int& left, int& right) {
-            const int newLeft = (left + right - (w - 1)) / 2;
+        const bool keepLeft = i > 0 && columns[i - 1].type == 4;
+        // Only ever narrowed: each new edge stays within the band's old ones, so the band takes
+        // nothing from its neighbours.
+        auto narrow = [w, keepLeft](int& left, int& right) {
+            if (right - left + 1 <= w) return;
+            const int newLeft = keepLeft ? left : (left + right - (w - 1)) / 2;
             left = newLeft;
             right = newLeft + w - 1;
         };

@@ -27,10 +27,11 @@ void removeColumnFillers(VerticalBandList& columns);
 void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 
 // Gives every narrow band (type 5: ruby, marks beside a line) much wider at one end than at the
-// other one width along its length: its narrower end's, but at least half its wider end's. An
-// edge drawn out past the band's ink would otherwise stretch that ink across by the difference.
-// The band keeps the edge it shares with a text line just left of it (the line its ruby
-// belongs to), else its middle.
+// other one width along its length: its narrower end's, but at least half its wider end's, by
+// narrowing the wider end only. An edge drawn out past the band's ink would otherwise stretch
+// that ink across by the difference. The band keeps the edge it shares with a text line just
+// left of it (the line its ruby belongs to), else its middle.
+// A caller must know: a band whose edges cross at one end is left alone.
 void evenNarrowBands(VerticalBandList& columns);
 
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the

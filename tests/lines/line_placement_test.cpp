@@ -106,8 +106,9 @@ TEST(LinePlacement, LinesOfAGroupTakeItsMeanWidthAboutTheirMiddleUpToTheirNeighb
 TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
     // Ruby right of a line, found 15 wide at the top and drawn out to 28 at the bottom: it keeps
     // the edge it shares with its line and is 15 wide at both ends. A band standing alone keeps
-    // its middle; one whose ends nearly agree, or whose narrow end is a sliver, keeps at least
-    // half its wide end.
+    // its middle; one whose ends nearly agree keeps its edges; one whose narrow end is a sliver
+    // keeps half its wide end there, and one whose edges cross at an end is left alone. No band
+    // ever grows into its neighbours.
     VerticalBand ruby = uprightBand(50, 64, 0, 199, 5);
     ruby.xLeftBottom = 52;
     ruby.xRightBottom = 79;
@@ -116,14 +117,18 @@ TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
     alone.xRightBottom = 16;
     VerticalBand sliver = uprightBand(250, 250, 0, 199, 5);
     sliver.xRightBottom = 269;
+    VerticalBand crossed = uprightBand(280, 275, 0, 199, 5);
+    crossed.xLeftBottom = 270;
+    crossed.xRightBottom = 285;
     VerticalBandList columns = verticalList({alone, line(20, 45), ruby, line(100, 133), uprightBand(200, 210, 0, 199, 5),
-                                             line(220, 240), sliver});
+                                             line(220, 240), sliver, crossed});
     columns[4].xRightBottom = 212;
     evenNarrowBands(columns);
     EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{2, 11, 2, 11}));
     EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{50, 64, 52, 66}));
     EXPECT_EQ(xEdges(columns[4]), (std::vector<int>{200, 210, 200, 212}));
-    EXPECT_EQ(xEdges(columns[6]), (std::vector<int>{250, 259, 250, 259}));
+    EXPECT_EQ(xEdges(columns[6]), (std::vector<int>{250, 250, 250, 259}));
+    EXPECT_EQ(xEdges(columns[7]), (std::vector<int>{280, 275, 270, 285}));
     // Text lines are left to the line stage's own measures.
     EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{20, 45, 20, 45}));
 }
