@@ -24,18 +24,20 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
     const float fdl = static_cast<float>(dl);
     const float fdr = static_cast<float>(dr);
     const float span = sr - sl;
+    // Where source pixel i ends, pixel i + 1 starts: each boundary is computed once.
+    float next = fdl;
     for (int i = i0; i <= i1; ++i) {
         const float v = first[static_cast<std::ptrdiff_t>(mirrored(i, length)) * step];
         // The first column starts at dl and the last ends at dr. An empty span (sl == sr) has a
         // single column that is both, so the whole destination takes that one pixel and the
         // interpolation, which would divide by zero, is never needed.
-        float a = fdl;
+        const float a = next;
         float b = fdr;
-        if (span > 0.0f) {
+        if (span > 0.0f && i != i1) {
             const float fi = static_cast<float>(i);
-            if (i != i0) a = (fdr * (fi - sl) + fdl * (sr - fi)) / span;
-            if (i != i1) b = (fdr * (fi + 1.0f - sl) + fdl * (sr - fi - 1.0f)) / span;
+            b = (fdr * (fi + 1.0f - sl) + fdl * (sr - fi - 1.0f)) / span;
         }
+        next = b;
         const int ja = static_cast<int>(a);
         const int jb = static_cast<int>(b);
         for (int j = std::max(ja, lo); j <= std::min(jb, hi); ++j) {
