@@ -226,9 +226,12 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         const long long typicalPiece = inks.empty() ? 0 : median(inks);
         std::erase_if(pieces, [&](const Run& p) { return p.ink < 0.06 * typicalPiece; });
         // Larger specks stand alone beyond the ends of the text; a stop or a comma follows its
-        // character closely.
+        // character closely, and never with a blank cell and more between them.
         auto stray = [&](const Run& p, const Run& next) {
-            return p.size() < 0.25 * em && p.ink < 0.1 * typicalPiece && std::abs(next.first - p.first) > 0.3 * em + p.size();
+            if (p.size() >= 0.25 * em) return false;
+            const int gap = std::max(next.first - p.last, p.first - next.last);
+            return (p.ink < 0.1 * typicalPiece && std::abs(next.first - p.first) > 0.3 * em + p.size()) ||
+                   (p.ink < 0.25 * typicalPiece && gap > 1.5 * em);
         };
         while (pieces.size() >= 2 && stray(pieces.front(), pieces[1])) pieces.erase(pieces.begin());
         while (pieces.size() >= 2 && stray(pieces.back(), pieces[pieces.size() - 2])) pieces.pop_back();
