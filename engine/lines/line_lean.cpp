@@ -19,6 +19,10 @@ constexpr int kInk = 128;
 // Steeper leans than this (columns per row) are taken for a misreading of the line.
 constexpr double kSteepest = 0.02;
 
+// A line's own slant further than this (columns per row) from its neighbours' is taken for a
+// misreading too (ruby or a neighbour's strokes within its band): five pixels over 1000 rows.
+constexpr double kStray = 0.005;
+
 // The x of an edge at row y when it runs from xt at row yt to xb at row yb.
 double edgeX(int y, int yt, int xt, int yb, int xb) {
     if (yb == yt) return xt;
@@ -154,12 +158,15 @@ std::vector<std::pair<uint32_t, double>> measuredSlants(const GreyImage& image, 
     return slants;
 }
 
-// The median slant of the measured lines nearest to band i, two on either side.
+// The median slant of the measured lines nearest to band i, two on either side, band i's own
+// among them when it was measured.
 bool slantNear(const std::vector<std::pair<uint32_t, double>>& slants, uint32_t i, double& slant) {
-    const auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
+    auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
+    const auto before = after;
     std::vector<double> near;
+    if (after != slants.end() && after->first == i) near.push_back((after++)->second);
     for (auto it = after; it != slants.end() && it - after < 2; ++it) near.push_back(it->second);
-    for (auto it = after; it != slants.begin() && after - it < 2;) near.push_back((--it)->second);
+    for (auto it = before; it != slants.begin() && before - it < 2;) near.push_back((--it)->second);
     if (near.empty()) return false;
     std::sort(near.begin(), near.end());
     slant = near.size() % 2 ? near[near.size() / 2] : (near[near.size() / 2 - 1] + near[near.size() / 2]) / 2;
@@ -193,22 +200,26 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         // A lopsided band's own slant means nothing: the ink's is what must be believable.
         const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
         if (!lean.measured || std::fabs(inkSlant) > kSteepest) continue;
-        // The shifts that make each end of the band's middle follow the ink's middle. A line too
-        // short for its slope to be measured (a paragraph's last line, a heading) has its edges
-        // found from little ink and may stand off it: it is moved onto its ink whole.
-        int topShift = static_cast<int>(std::lround(lean.slope * (yT - middleRow)));
-        int bottomShift = static_cast<int>(std::lround(lean.slope * (yB - middleRow)));
+        // The shifts that lay each end of the band's middle on the ink's middle, turned to the
+        // slant the line is given: its own, unless it strays from its neighbours' or was not
+        // measured (a line too short for a slope of its own: a paragraph's last line, a heading;
+        // a band that missed its line) or no neighbour's was, and then its neighbours'. A line
+        // with neither is moved onto its ink whole.
         double slant = 0;
-        if ((!lean.sloped || lopsided) && slantNear(slants, i, slant)) {
+        bool slanted = slantNear(slants, i, slant);
+        const double own = bandSlant(c, yT, yB) + lean.slope;
+        if (lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
+            slant = own;
+            slanted = true;
+        }
+        int topShift = 0, bottomShift = 0;
+        if (slanted) {
             const double turn = slant - bandSlant(c, yT, yB);
             const double atRow = lean.sloped ? lean.shift + lean.slope * (lean.row - middleRow) : lean.shift;
             topShift = static_cast<int>(std::lround(atRow + turn * (yT - lean.row)));
             bottomShift = static_cast<int>(std::lround(atRow + turn * (yB - lean.row)));
-        } else if (!lean.sloped) {
+        } else {
             topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
-        } else if (lopsided) {
-            topShift += static_cast<int>(std::lround(lean.shift));
-            bottomShift += static_cast<int>(std::lround(lean.shift));
         }
         if (!lopsided && topShift == 0 && bottomShift == 0) continue;
         // The line and the ruby right after it turn together, between the bands either side.

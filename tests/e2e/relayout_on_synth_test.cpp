@@ -417,13 +417,13 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     const Tally t = scoreSheets(envCount("TOVEL_RELAYOUT_SHEETS", 4), false);
     // What the re-layout reaches today on these sheets, as floors against regressions (see
     // the README for what is still missing): most characters sit on their group's rows and
-    // keep their ink and nearly every line stands upright, but in some tiers a line's text is 2 to
-    // 3 pixels wider or narrower than the others'.
+    // keep their ink, nearly every line stands upright and the lines of most tiers are of one
+    // width; a few lines lean by 2 to 3 pixels over a tier.
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
     EXPECT_GE(t.aligned * 100, t.kanji * 93);
     EXPECT_GE(t.inkKept * 100, t.inked * 95);
     EXPECT_GE(t.upright * 100, t.uprightChecked * 95);
-    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 50);
+    EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 75);
 }
 
 namespace {

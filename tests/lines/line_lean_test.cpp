@@ -143,3 +143,33 @@ TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) 
     EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 103.5, 1.0);
     EXPECT_EQ(edges[1] - edges[0], edges[3] - edges[2]);
 }
+
+TEST(LineLean, ALineIsCentredOnItsInkAndTakesItsNeighboursSlantWhenItsOwnStrays) {
+    // Five lines 70 columns apart, the middle one upright and the others leaning 10 columns per
+    // 1000 rows. The middle one's own slant strays from its neighbours' by more than 5 per 1000:
+    // it is taken for a misreading and the line is given theirs. Its band, 5 columns right
+    // of its ink, is laid onto the ink's middle (column 180 at the ink's mean row).
+    const int middles[] = {40, 110, 180, 250, 320};
+    GreyImage image;
+    fillImage(image, 400, 800, [&](int x, int y) {
+        const int top = 10 + 38 * ((y - 10) / 38);
+        const int dy = y - top;
+        if (y < 10 || dy >= 30) return static_cast<unsigned char>(255);
+        for (int m : middles) {
+            const double lean = m == 180 ? 0.0 : 0.010;
+            const int dx = x - (static_cast<int>(std::lround(m + lean * (y - 400))) - 15);
+            if (dx >= 0 && dx < 30 && (dy < 3 || dy >= 27 || dx < 3 || dx >= 27 || (dx >= 14 && dx < 16)))
+                return static_cast<unsigned char>(0);
+        }
+        return static_cast<unsigned char>(255);
+    });
+    VerticalBandList columns = verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(93, 126, 0, 799, 4),
+                                             uprightBand(168, 201, 0, 799, 4), uprightBand(233, 266, 0, 799, 4),
+                                             uprightBand(303, 336, 0, 799, 4)});
+    followLineLeans(image, columns, levelBand(0, 399, 0, 799, 1));
+    const std::vector<int> edges = xEdges(columns[2]);
+    // The neighbours' slant: 8 columns over the tier, about the ink's middle.
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0 - (edges[0] + edges[1]) / 2.0, 8.0, 1.0);
+    EXPECT_NEAR((edges[0] + edges[1] + edges[2] + edges[3]) / 4.0, 180.0, 1.0);
+    EXPECT_EQ(edges[1] - edges[0], 33);
+}
