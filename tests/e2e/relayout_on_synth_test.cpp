@@ -226,15 +226,22 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         const long long typicalPiece = inks.empty() ? 0 : median(inks);
         std::erase_if(pieces, [&](const Run& p) { return p.ink < 0.06 * typicalPiece; });
         // Larger specks stand alone beyond the ends of the text; a stop or a comma follows its
-        // character closely, and never with a blank cell and more between them.
-        auto stray = [&](const Run& p, const Run& next) {
+        // character closely, and never with a blank cell and more between it and the nearest
+        // character (a few specks may lie beyond the text together).
+        auto small = [&](const Run& p) { return p.size() < 0.25 * em && p.ink < 0.25 * typicalPiece; };
+        auto stray = [&](size_t i, size_t next) {
+            const Run& p = pieces[i];
             if (p.size() >= 0.25 * em) return false;
-            const int gap = std::max(next.first - p.last, p.first - next.last);
-            return (p.ink < 0.1 * typicalPiece && std::abs(next.first - p.first) > 0.3 * em + p.size()) ||
-                   (p.ink < 0.25 * typicalPiece && gap > 1.5 * em);
+            if (p.ink < 0.1 * typicalPiece && std::abs(pieces[next].first - p.first) > 0.3 * em + p.size()) return true;
+            if (!small(p)) return false;
+            for (size_t j = next; j < pieces.size(); j = next > i ? j + 1 : j - 1) {
+                if (small(pieces[j])) continue;
+                return std::max(pieces[j].first - p.last, p.first - pieces[j].last) > 1.5 * em;
+            }
+            return false;
         };
-        while (pieces.size() >= 2 && stray(pieces.front(), pieces[1])) pieces.erase(pieces.begin());
-        while (pieces.size() >= 2 && stray(pieces.back(), pieces[pieces.size() - 2])) pieces.pop_back();
+        while (pieces.size() >= 2 && stray(0, 1)) pieces.erase(pieces.begin());
+        while (pieces.size() >= 2 && stray(pieces.size() - 1, pieces.size() - 2)) pieces.pop_back();
         // Strokes of one character cut apart by a blank row join first: the pair whose union
         // is lowest.
         while (pieces.size() > d.chars.size() && pieces.size() >= 2) {
