@@ -108,21 +108,19 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     if (masses.empty()) return {};
     const double typical = upperMedian(masses);
     std::vector<double> ys, ds;
-    double sum = 0, weight = 0;  // the slabs' deviations weighted by their ink
+    double sum = 0, inkRowSum = 0, weight = 0;  // the slabs' deviations and rows weighted by their ink
     for (size_t i = 0; i < masses.size(); ++i)
         if (masses[i] >= 0.25 * typical) {
             ys.push_back(centres[i]);
             ds.push_back(deviations[i]);
             sum += masses[i] * deviations[i];
+            inkRowSum += masses[i] * centres[i];
             weight += masses[i];
         }
     if (ys.empty()) return {};
+    const double inkRow = inkRowSum / weight;
     // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
     // the noise of a few glyphs: where its ink lies is still known.
-    double inkRowSum = 0;
-    for (size_t i = 0; i < masses.size(); ++i)
-        if (masses[i] >= 0.25 * typical) inkRowSum += masses[i] * centres[i];
-    const double inkRow = inkRowSum / weight;
     if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false, inkRow};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
@@ -143,15 +141,15 @@ bool lopsidedBand(const VerticalBand& c) {
     return 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
 }
 
-// The slant of the ink of every text line of about the typical width whose slant could be
-// measured, by band index: a band much narrower holds a row of marks, not a line.
-std::vector<std::pair<uint32_t, double>> measuredSlants(const GreyImage& image, const VerticalBandList& columns,
-                                                         const HorizontalBand& row, int typicalWidth) {
+// The slant of the ink of every text line of about the typical width whose slant was measured
+// (leans, by band index), by band index: a band much narrower holds a row of marks, not a line.
+std::vector<std::pair<uint32_t, double>> measuredSlants(const VerticalBandList& columns, const HorizontalBand& row,
+                                                         const std::vector<LineLean>& leans, int typicalWidth) {
     std::vector<std::pair<uint32_t, double>> slants;
     for (uint32_t i = 0; i < columns.count(); ++i) {
         const VerticalBand& c = columns[i];
+        const LineLean& lean = leans[i];
         if (c.type != 4 || lopsidedBand(c) || 10 * bandWidth(c) < 6 * typicalWidth) continue;
-        const LineLean lean = measureLineLean(image, c, row);
         if (lean.sloped && std::fabs(lean.slope) <= kSteepest)
             slants.emplace_back(i, bandSlant(c, row.yTopLeft, row.yBottomLeft) + lean.slope);
     }
@@ -179,24 +177,31 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const double middleRow = (yT + yB) / 2.0;
     const uint32_t n = columns.count();
-    // The width of a text line whose edges both found it, for a band that missed its line.
+    // Every line whose edges both found it is measured once, before any band moves: a band is
+    // moved only while its own line is laid, so these stay its measures until then. Their width
+    // is the width for a band that missed its line.
+    std::vector<LineLean> leans(n);
     std::vector<int> widths;
-    for (const VerticalBand& c : columns)
-        if (c.type == 4 && !lopsidedBand(c)) widths.push_back(bandWidth(c));
+    for (uint32_t i = 0; i < n; ++i) {
+        const VerticalBand& c = columns[i];
+        if (c.type != 4 || lopsidedBand(c)) continue;
+        leans[i] = measureLineLean(image, c, row);
+        widths.push_back(bandWidth(c));
+    }
     const int typicalWidth = widths.empty() ? 0 : upperMedian(widths);
-    const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(image, columns, row, typicalWidth);
+    const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(columns, row, leans, typicalWidth);
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
         // A band much wider at one end than at the other has an edge that missed the line there:
         // its middle says nothing about the line's, and the part of the line it missed lies
         // outside it, up to the neighbouring bands. It is laid along the middle of the ink
-        // found there, with its mean width, wide enough for the line whichever end was wrong.
+        // found there, at the width of the lines whose edges found them.
         VerticalBand& c = columns[i];
         const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
         const bool lopsided = lopsidedBand(c);
         NeighbourRoom around;
         if (lopsided) around = roomBetweenNeighbours(columns, i, i, row);
-        const LineLean lean = measureLineLean(image, c, row, lopsided ? &around : nullptr);
+        const LineLean lean = lopsided ? measureLineLean(image, c, row, &around) : leans[i];
         // A lopsided band's own slant means nothing: the ink's is what must be believable.
         const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
         if (!lean.measured || std::fabs(inkSlant) > kSteepest) continue;
