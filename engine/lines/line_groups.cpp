@@ -37,7 +37,9 @@ void formLineGroups(std::vector<std::vector<int>>& groups, const std::vector<Lin
             references.push_back(entry.measure);
         } else {
             groups[static_cast<size_t>(g)].push_back(entry.index);
-            references[static_cast<size_t>(g)] = entry.measure;
+            // A pitch taken from two or three characters may be a fragment's: followed, it would
+            // part the lines after it from their group.
+            if (entry.steady) references[static_cast<size_t>(g)] = entry.measure;
         }
     }
 }

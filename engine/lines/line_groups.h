@@ -11,11 +11,13 @@ struct LineEntry {
     int index = 0;    // the band's index in the column list
     int measure = 0;  // its width, or its character pitch
     int centreX = 0;  // the mean of its four edge x values
+    bool steady = true;  // the measure may stand for its group: false for a pitch read off a few characters
 };
 
 // Fills groups (emptied first) greedily, in entry order: each entry joins the group found by
-// findLineGroup or opens a new one, and becomes its group's reference. groups[g] holds the
-// band indices of group g in list order.
+// findLineGroup or opens a new one, and becomes its group's reference unless it is not steady
+// (then it only joins, and a group it opens takes its measure). groups[g] holds the band
+// indices of group g in list order.
 void formLineGroups(std::vector<std::vector<int>>& groups, const std::vector<LineEntry>& entries,
                     const HorizontalBand& row, double maxRatio, double narrowFactor);
 

@@ -21,10 +21,19 @@ namespace {
 
 int centreXOf(const VerticalBand& c) { return (c.xLeftTop + c.xLeftBottom + c.xRightTop + c.xRightBottom) / 4; }
 
-// Groups the text lines by measure (the band width, or the character pitch with byPitch) and
+// A line of fewer characters than this gives too few steps to tell its pitch by.
+constexpr uint32_t kFewCharacters = 5;
+
+uint32_t characterCount(const HorizontalBandList& chars) {
+    uint32_t count = 0;
+    for (uint32_t j = 0; j < chars.count(); ++j) count += chars[j].type == 2;
+    return count;
+}
+
+// Groups the text lines by measure (the band width, or with charLists the character pitch) and
 // records each line's group; traces the groups after label.
-void groupLines(VerticalBandList& columns, const HorizontalBand& row, bool byPitch, double maxRatio,
-                double narrowFactor, const char* label, std::vector<std::vector<int>>& groups) {
+void groupLines(VerticalBandList& columns, const HorizontalBand& row, const std::vector<HorizontalBandList>* charLists,
+                double maxRatio, double narrowFactor, const char* label, std::vector<std::vector<int>>& groups) {
     std::vector<LineEntry> entries;
     for (uint32_t i = 0; i < columns.count(); ++i) {
         VerticalBand& c = columns[i];
@@ -32,8 +41,9 @@ void groupLines(VerticalBandList& columns, const HorizontalBand& row, bool byPit
         LineEntry e;
         e.index = static_cast<int>(i);
         e.centreX = centreXOf(c);
-        if (byPitch) {
+        if (charLists) {
             e.measure = getLineInfo(c).typicalCharSpace;
+            e.steady = characterCount((*charLists)[i]) >= kFewCharacters;
             trace("col%d:typicalCharSpace=%d\n", e.index, e.measure);
         } else {
             e.measure = bandWidth(c);
@@ -99,7 +109,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     if (!appendStatusText("行を処理しています……")) return -1;
 
     std::vector<std::vector<int>> groups;
-    groupLines(columns, row, false, 1.29, 0.893, "line group: ", groups);
+    groupLines(columns, row, nullptr, 1.29, 0.893, "line group: ", groups);
 
     followLineLeans(image, columns, row);
     evenNarrowBands(columns);
@@ -146,7 +156,7 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     if (!appendStatusText("文字の傾きを計算しています……")) return -1;
     addProgress(stepShare);
 
-    groupLines(columns, row, true, 1.28, 1.0, "line group 再分割: ", groups);
+    groupLines(columns, row, &charLists, 1.28, 1.0, "line group 再分割: ", groups);
 
     std::vector<int> typicalNumChar(groups.size(), 0);
     for (size_t g = 0; g < groups.size(); ++g) {

@@ -42,6 +42,25 @@ TEST(LineGroups, WidthsJoinWhileWithinTheRatioOfTheLatestMember) {
     EXPECT_TRUE(groups.empty());
 }
 
+// A pitch read off two or three characters (a paragraph's last line) joins a group without
+// becoming its reference: the lines after it still join the group, where following it
+// (33 after 26 is 1.31 apart) would have opened a new one for the rest of the tier.
+TEST(LineGroups, APitchReadOffFewCharactersDoesNotMoveTheReference) {
+    std::vector<std::vector<int>> groups;
+    LineEntry few = entry(2, 26, 120);
+    few.steady = false;
+    formLineGroups(groups, {entry(0, 33, 10), entry(1, 33, 60), few, entry(3, 34, 180)}, tier(), 1.28, 1.0);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0], (std::vector<int>{0, 1, 2, 3}));
+    formLineGroups(groups, {entry(0, 33, 10), entry(1, 33, 60), entry(2, 26, 120), entry(3, 34, 180)}, tier(), 1.28, 1.0);
+    EXPECT_EQ(groups.size(), 2u);
+    // Too far from every group, it opens its own, whose reference it is.
+    few.measure = 14;
+    formLineGroups(groups, {entry(0, 33, 10), few, entry(3, 15, 180)}, tier(), 1.28, 1.0);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[1], (std::vector<int>{2, 3}));
+}
+
 TEST(LineGroups, FindLineGroupTakesTheClosestAndKeepsTheEarlierOnATie) {
     EXPECT_EQ(findLineGroup({40, 60}, 50, 0.5, 1.29, 0.893), 1);  // 1.25 against 1.2: the closer wins
     EXPECT_EQ(findLineGroup({60, 40}, 50, 0.5, 1.29, 0.893), 0);  // 1.2 first
