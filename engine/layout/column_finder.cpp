@@ -179,7 +179,11 @@ void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
         // neighbours look solid there only.
         const bool filled = (a > 0 && static_cast<double>(sumTop) / a >= 0.928) &&
                             (b > 0 && static_cast<double>(sumBottom) / b >= 0.928);
-        if (span <= static_cast<int>(1.1 * (M + waveX)) && filled) {
+        // Two lines of full width with a narrower band between them are lines with their ruby
+        // (set wide enough to be taken for a line), not a block.
+        const int narrower = std::min(bandWidth(a0), bandWidth(a2)), wider = std::max(bandWidth(a0), bandWidth(a2));
+        const bool rubyBetween = wider <= 1.25 * narrower && bandWidth(a1) < 0.8 * narrower;
+        if (span <= static_cast<int>(1.1 * (M + waveX)) && filled && !rubyBetween) {
             a0.xRightTop = a2.xRightTop;
             a0.xRightBottom = a2.xRightBottom;
             a0.type = 2;

@@ -251,6 +251,21 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             pieces[join].last = pieces[join + 1].last;
             pieces.erase(pieces.begin() + static_cast<long>(join) + 1);
         }
+        // Characters set close together may touch once their strokes are thickened by the
+        // cleaning: while the truth has more characters than there are pieces, a piece taller
+        // than one and a half characters is cut at its palest row within its middle half.
+        while (pieces.size() < d.chars.size()) {
+            const auto tallest = std::max_element(pieces.begin(), pieces.end(),
+                                                  [](const Run& a, const Run& b) { return a.size() < b.size(); });
+            if (tallest == pieces.end() || tallest->size() < 1.5 * em) break;
+            int cut = tallest->first + tallest->size() / 2;
+            for (int y = tallest->first + tallest->size() / 4; y <= tallest->last - tallest->size() / 4; ++y)
+                if (rowsInk[static_cast<size_t>(y - top)] < rowsInk[static_cast<size_t>(cut - top)]) cut = y;
+            Run lower = *tallest;
+            lower.first = cut + 1;
+            tallest->last = cut;
+            pieces.insert(tallest + 1, lower);
+        }
         if (pieces.empty()) continue;
         ++t.linesRead;
         for (const Run& p : pieces) d.pieces.push_back(inkOf(out, {d.x0, d.x1, p.first, p.last}, 255));
@@ -423,11 +438,11 @@ TEST(RelayoutOnSheets, TheCheckPassesAnUnchangedSheet) {
 TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     const Tally t = scoreSheets(envCount("TOVEL_RELAYOUT_SHEETS", 4), false);
     // What the re-layout reaches today on these sheets, as floors against regressions (see
-    // the README for what is still missing): most characters sit on their group's rows and
-    // keep their ink, nearly every line stands upright and the lines of most tiers are of one
-    // width; a few lines lean by 2 to 3 pixels over a tier.
+    // the README for what is still missing): 95 % of the characters sit on their group's rows,
+    // most keep their ink, nearly every line stands upright and the lines of most tiers are of
+    // one width; a few lines lean by 2 to 3 pixels over a tier.
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
-    EXPECT_GE(t.aligned * 100, t.kanji * 93);
+    EXPECT_GE(t.aligned * 100, t.kanji * 95);
     EXPECT_GE(t.inkKept * 100, t.inked * 95);
     EXPECT_GE(t.upright * 100, t.uprightChecked * 95);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 75);

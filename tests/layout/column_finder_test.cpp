@@ -81,6 +81,15 @@ TEST(ColumnFinder, ThreeLinesMakeABlockOnlyWhenTheyFillTheirSpanAtBothEnds) {
     VerticalBandList strayed = verticalList({line(0, 9, 0, 9), line(11, 20, 11, 20), line(26, 31, 22, 31)});
     joinThreeLineBlocks(strayed, 30, 10);
     EXPECT_EQ(typesOf(strayed), (std::vector<int>{4, 4, 4}));
+    // Two lines 10 wide with a band 7 wide between them fill 27 of 29 columns: that is a line,
+    // its ruby taken for a line and the next line, not a block.
+    VerticalBandList ruby = verticalList({line(0, 9, 0, 9), line(10, 16, 10, 16), line(19, 28, 19, 28)});
+    joinThreeLineBlocks(ruby, 30, 10);
+    EXPECT_EQ(typesOf(ruby), (std::vector<int>{4, 4, 4}));
+    // A middle band as wide as the outer ones does make a block.
+    VerticalBandList even = verticalList({line(0, 8, 0, 8), line(10, 18, 10, 18), line(20, 28, 20, 28)});
+    joinThreeLineBlocks(even, 30, 10);
+    EXPECT_EQ(typesOf(even), std::vector<int>{2});
 }
 
 TEST(ColumnFinder, SubdivisionRoundsStopAfterARoundWithoutChange) {
