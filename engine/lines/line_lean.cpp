@@ -171,6 +171,58 @@ bool slantNear(const std::vector<std::pair<uint32_t, double>>& slants, uint32_t 
     return true;
 }
 
+// The slant a line at band i would have if the slants of the measured lines nearest to it
+// (three on either side) changed evenly across the tier: a least-squares line through their
+// slants against their middles, fitted again without the farthest while one strays by more
+// than kStray. The line's own slant (own, when measured) joins the fit unless it strays from
+// that line and from their median. False with fewer than three lines beside it.
+bool slantTrendNear(const std::vector<std::pair<uint32_t, double>>& slants, const VerticalBandList& columns,
+                    uint32_t i, const double* own, double& slant) {
+    auto middle = [&](uint32_t k) {
+        const VerticalBand& c = columns[k];
+        return (c.xLeftTop + c.xRightTop + c.xLeftBottom + c.xRightBottom) / 4.0;
+    };
+    auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
+    const auto before = after;
+    if (after != slants.end() && after->first == i) ++after;
+    std::vector<double> xs, ss;
+    for (auto it = after; it != slants.end() && it - after < 3; ++it) {
+        xs.push_back(middle(it->first));
+        ss.push_back(it->second);
+    }
+    for (auto it = before; it != slants.begin() && before - it < 3;) {
+        --it;
+        xs.push_back(middle(it->first));
+        ss.push_back(it->second);
+    }
+    const double x = middle(i);
+    auto fit = [&](std::vector<double> fx, std::vector<double> fs, double& at) {
+        for (;;) {
+            if (fx.size() < 3) return false;
+            double b = 0, a = 0;
+            fitLine(fx, fs, b, a);
+            size_t worst = 0;
+            for (size_t k = 1; k < fx.size(); ++k)
+                if (std::fabs(fs[k] - (a + b * fx[k])) > std::fabs(fs[worst] - (a + b * fx[worst]))) worst = k;
+            if (std::fabs(fs[worst] - (a + b * fx[worst])) <= kStray) {
+                at = a + b * x;
+                return true;
+            }
+            fx.erase(fx.begin() + static_cast<long>(worst));
+            fs.erase(fs.begin() + static_cast<long>(worst));
+        }
+    };
+    if (!fit(xs, ss, slant)) return false;
+    // At the end of a tier the trend is drawn out past the lines it was fitted to, and their
+    // median is as fair a guess: a slant near either is believed.
+    if (own && (std::fabs(*own - slant) <= kStray || std::fabs(*own - upperMedian(ss)) <= kStray)) {
+        xs.push_back(x);
+        ss.push_back(*own);
+        fit(xs, ss, slant);
+    }
+    return true;
+}
+
 }  // namespace
 
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
@@ -204,16 +256,23 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         const LineLean lean = lopsided ? measureLineLean(image, c, row, &around) : leans[i];
         // A lopsided band's own slant means nothing: the ink's is what must be believable.
         const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
-        if (!lean.measured || std::fabs(inkSlant) > kSteepest) continue;
+        if (!lean.measured) continue;
+        double trend = 0;
+        const double own = bandSlant(c, yT, yB) + lean.slope;
+        const bool trended = slantTrendNear(slants, columns, i, lean.sloped && !lopsided ? &own : nullptr, trend);
+        // A steep lean against the band is a misreading of the ink, unless the ink then runs
+        // as the lines beside it do: the band's edges missed the line.
+        if (std::fabs(inkSlant) > kSteepest && !(trended && std::fabs(own - trend) <= kStray)) continue;
         // The shifts that lay each end of the band's middle on the ink's middle, turned to the
-        // slant the line is given: its own, unless it strays from its neighbours' or was not
-        // measured (a line too short for a slope of its own: a paragraph's last line, a heading;
-        // a band that missed its line) or no neighbour's was, and then its neighbours'. A line
-        // with neither is moved onto its ink whole.
+        // slant the line is given: where its neighbours' slants lead (its own, one glyph shape
+        // per slab, is the noisier measure), else (too few neighbours measured) its own unless
+        // it strays from their median or was not measured (a line too short for a slope of its
+        // own: a paragraph's last line, a heading; a band that missed its line), and then their
+        // median. A line with neither is moved onto its ink whole.
         double slant = 0;
         bool slanted = slantNear(slants, i, slant);
-        const double own = bandSlant(c, yT, yB) + lean.slope;
-        if (lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
+        if (trended) slant = trend;
+        if (!trended && lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
             slant = own;
             slanted = true;
         }
@@ -253,7 +312,27 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
                 c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
             }
         }
-        for (uint32_t k = lopsided ? i + 1 : i; k <= last; ++k) {
+        // A line alone between its neighbours that would be pressed against one of them at one
+        // end keeps its middle where the ink's is and is narrowed on both sides along its whole
+        // length instead: clamped at one end only, its middle would turn away from the ink's.
+        bool narrowed = false;
+        if (!lopsided && last == i) {
+            const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
+            const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
+            const double wanted = (topWidth + bottomWidth) / 4.0;
+            const double half = std::min({wanted, middleTop - room.leftTop + 0.5, room.rightTop - middleTop + 0.5,
+                                          middleBottom - room.leftBottom + 0.5, room.rightBottom - middleBottom + 0.5});
+            const bool inside = c.xLeftTop >= room.leftTop && c.xLeftBottom >= room.leftBottom &&
+                                c.xRightTop <= room.rightTop && c.xRightBottom <= room.rightBottom;
+            if (inside && half < wanted && half >= 0.6 * wanted) {
+                c.xLeftTop = static_cast<int>(std::lround(middleTop - half + 0.5));
+                c.xRightTop = static_cast<int>(std::lround(middleTop + half - 0.5));
+                c.xLeftBottom = static_cast<int>(std::lround(middleBottom - half + 0.5));
+                c.xRightBottom = static_cast<int>(std::lround(middleBottom + half - 0.5));
+                narrowed = true;
+            }
+        }
+        for (uint32_t k = lopsided || narrowed ? i + 1 : i; k <= last; ++k) {
             VerticalBand& b = columns[k];
             shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
             shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);

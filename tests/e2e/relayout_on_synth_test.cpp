@@ -440,11 +440,11 @@ TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     // What the re-layout reaches today on these sheets, as floors against regressions (see
     // the README for what is still missing): 95 % of the characters sit on their group's rows,
     // most keep their ink, nearly every line stands upright and the lines of most tiers are of
-    // one width; a few lines lean by 2 to 3 pixels over a tier.
+    // one width; a line that went into a block, or whose band held its ruby, may lean.
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
     EXPECT_GE(t.aligned * 100, t.kanji * 95);
     EXPECT_GE(t.inkKept * 100, t.inked * 95);
-    EXPECT_GE(t.upright * 100, t.uprightChecked * 95);
+    EXPECT_GE(t.upright * 100, t.uprightChecked * 98);
     EXPECT_GE(t.widthGroupsEqual * 100, t.widthGroups * 75);
 }
 

@@ -173,3 +173,80 @@ TEST(LineLean, ALineIsCentredOnItsInkAndTakesItsNeighboursSlantWhenItsOwnStrays)
     EXPECT_NEAR((edges[0] + edges[1] + edges[2] + edges[3]) / 4.0, 180.0, 1.0);
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
+
+namespace {
+
+// Lines of twenty 30 x 30 glyphs at pitch 38, each given by its middle at row 400 and its lean.
+GreyImage linesImage(int width, const std::vector<std::pair<double, double>>& lines) {
+    GreyImage image;
+    fillImage(image, width, 800, [&](int x, int y) {
+        const int top = 10 + 38 * ((y - 10) / 38);
+        const int dy = y - top;
+        if (y < 10 || dy >= 30) return static_cast<unsigned char>(255);
+        for (const auto& [middle, lean] : lines) {
+            const int dx = x - (static_cast<int>(std::lround(middle + lean * (y - 400))) - 15);
+            if (dx >= 0 && dx < 30 && (dy < 3 || dy >= 27 || dx < 3 || dx >= 27 || (dx >= 14 && dx < 16)))
+                return static_cast<unsigned char>(0);
+        }
+        return static_cast<unsigned char>(255);
+    });
+    return image;
+}
+
+// The turn of a band's middle from its top row to its bottom row.
+double turnOf(const VerticalBand& b) {
+    return (b.xLeftBottom + b.xRightBottom) / 2.0 - (b.xLeftTop + b.xRightTop) / 2.0;
+}
+
+}  // namespace
+
+TEST(LineLean, SlantsThatChangeEvenlyAcrossTheTierAreFollowedToItsLastLine) {
+    // A page placed from edges of different slants fans its lines: here their slants grow by 2
+    // per 1000 rows from line to line. The last line's ink is upright, a misreading against
+    // the others; it takes the slant where theirs lead (12 per 1000, 9.6 columns over the
+    // tier), not the median of its nearest neighbours' (8 per 1000).
+    std::vector<std::pair<double, double>> lines;
+    VerticalBandList columns;
+    for (int k = 0; k < 7; ++k) {
+        const double middle = 30 + 60 * k;
+        lines.emplace_back(middle, k == 6 ? 0.0 : 0.002 * k);
+        columns.append(uprightBand(static_cast<int>(middle) - 16, static_cast<int>(middle) + 16, 0, 799, 4));
+    }
+    followLineLeans(linesImage(440, lines), columns, levelBand(0, 439, 0, 799, 1));
+    EXPECT_NEAR(turnOf(columns[6]), 0.012 * 799, 1.0);
+    EXPECT_NEAR(turnOf(columns[3]), 0.006 * 799, 1.0);
+}
+
+TEST(LineLean, ABandSteepAgainstItsInkIsTurnedWhenTheInkRunsAsItsNeighboursDo) {
+    // Five upright lines; the middle one's band leans 25 per 1000 across its ink, steeper than
+    // any lean of a line against its band. Its ink runs upright as the others' does, so the
+    // band missed the line, not the other way round: it is turned upright onto the ink.
+    const GreyImage image = linesImage(400, {{40, 0}, {110, 0}, {180, 0}, {250, 0}, {320, 0}});
+    VerticalBandList columns = verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(93, 126, 0, 799, 4),
+                                             uprightBand(163, 196, 0, 799, 4), uprightBand(233, 266, 0, 799, 4),
+                                             uprightBand(303, 336, 0, 799, 4)});
+    columns[2].xLeftTop -= 10, columns[2].xRightTop -= 10;
+    columns[2].xLeftBottom += 10, columns[2].xRightBottom += 10;
+    followLineLeans(image, columns, levelBand(0, 399, 0, 799, 1));
+    EXPECT_NEAR(turnOf(columns[2]), 0.0, 1.0);
+    EXPECT_NEAR((columns[2].xLeftTop + columns[2].xRightTop) / 2.0, 180.0, 1.5);
+}
+
+TEST(LineLean, ALinePressedAgainstANeighbourAtOneEndIsNarrowedAlongItsWholeLength) {
+    // Upright ink about column 110 in a band 6 columns right of it at the top; on the left
+    // there the neighbouring band leaves room only from column 97. Moved by 6 at the top alone,
+    // the band's left edge would stop at 97 and its middle turn off the ink; it keeps its middle
+    // on the ink and is narrowed on both sides, along its whole length.
+    const GreyImage image = linesImage(400, {{40, 0}, {110, 0}, {180, 0}, {250, 0}, {320, 0}});
+    VerticalBandList columns = verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(93, 126, 0, 799, 4),
+                                             uprightBand(163, 196, 0, 799, 4), uprightBand(233, 266, 0, 799, 4),
+                                             uprightBand(303, 336, 0, 799, 4)});
+    columns[0].xRightTop = 96;
+    columns[1].xLeftTop += 6, columns[1].xRightTop += 6;
+    followLineLeans(image, columns, levelBand(0, 399, 0, 799, 1));
+    const std::vector<int> edges = xEdges(columns[1]);
+    EXPECT_GE(edges[0], 97);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 109.5, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 109.5, 1.0);
+    EXPECT_EQ(edges[1] - edges[0], edges[3] - edges[2]);
+}
