@@ -285,7 +285,7 @@ void dropSlivers(HorizontalBandList& chars, const GreyImage& image, int H) {
 
 // Removes specks of dust: pieces no larger than a quarter of the column width either way that
 // stand more than a column width from the piece before them and from the one after (or end the
-// column). Punctuation always follows a character closely, so only marks in blank stretches of
+// column), and such a piece first in the column more than half a column width above the next. Punctuation always follows a character closely, so only marks in blank stretches of
 // the line go. Left in, a speck would count as a character with blank cells before it, and a few
 // of them outnumber the characters of a short line when its typical height and pitch are taken.
 void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int colWidth) {
@@ -298,7 +298,11 @@ void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int c
         const bool tiny = bandHeight(c) <= small && right - left + 1 <= small;
         const bool farBefore = n == 0 || gap(chars[n - 1], c) > colWidth;
         const bool farAfter = n + 1 == chars.count() || gap(c, chars[n + 1]) > colWidth;
-        if (tiny && farBefore && farAfter) {
+        // No comma, stop or middle dot may begin a line: a speck above the first character,
+        // apart from it by more than half a column width, is dust even when less than a cell
+        // away (a stroke cut off the top of the first glyph lies closer).
+        const bool opensLine = n == 0 && n + 1 < chars.count() && gap(c, chars[n + 1]) > colWidth / 2;
+        if (tiny && ((farBefore && farAfter) || opensLine)) {
             trace("char%d:isolated speck\n", n);
             chars.removeAt(n);
         } else {

@@ -109,3 +109,16 @@ TEST(CharSegmentation, ASpeckInTheBlankEndOfALineIsNoCharacter) {
         EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(characters, 0)) << "speck " << below << " rows below";
     }
 }
+
+TEST(CharSegmentation, ASpeckAboveTheFirstCharacterDoesNotOpenTheLine) {
+    // A speck 24 rows above the first glyph: less than a cell, but more than half the column's
+    // width; no mark that small may begin a line, so it is dust and the line starts at the glyph.
+    std::vector<Mark> marks;
+    glyphs(marks, 50, 8);
+    marks.push_back({17, 21, 22, 25});
+    DrawnColumn d(marks);
+    const Result r = segment(d);
+    EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(8, 0));
+    ASSERT_GT(r.chars.count(), 0u);
+    EXPECT_GE(r.chars[0].yTopLeft, 48);
+}
