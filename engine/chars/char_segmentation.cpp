@@ -311,6 +311,21 @@ void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int c
     }
 }
 
+// True when some piece holds as much ink as a small character: a twentieth of the column
+// width squared in dark pixels (specks, even grouped along the column, hold far less).
+bool holdsACharacter(const HorizontalBandList& chars, const GreyImage& image, int colWidth) {
+    const double enough = 0.05 * colWidth * colWidth;
+    for (const HorizontalBand& c : chars) {
+        int count = 0;
+        const int top = std::max(std::min(c.yTopLeft, c.yTopRight), 0);
+        const int bottom = std::min(std::max(c.yBottomLeft, c.yBottomRight), image.height - 1);
+        for (int y = top; y <= bottom; ++y)
+            for (int x = std::max(c.xLeft, 0); x <= std::min(c.xRight, image.width - 1); ++x) count += image.at(x, y) <= 117;
+        if (count >= enough) return true;
+    }
+    return false;
+}
+
 // Divides the characters taller than 1.25 H into the fewest pieces shorter than that, as long as
 // each piece stays at least 0.673 H.
 void divideTallCharacters(HorizontalBandList& chars, const VerticalBand& column, const GreyImage& image, int H) {
@@ -471,6 +486,14 @@ int segmentCharacters(const GreyImage& image, HorizontalBandList& characters, do
     characters = groupPieces(characters, image, H, W, reversedCount, marks);
     dropSlivers(characters, image, H);
     if (characters.empty()) return 0;
+    // A column of specks only (dust along a margin) is no text line: nothing in it is anywhere
+    // near as large as a character. Taken for one, it would be the first line of its group and
+    // every other line would be measured against it.
+    if (!holdsACharacter(characters, image, bandWidth(column))) {
+        column.type = 7;
+        info.lineGroup = -1;
+        return 0;
+    }
 
     H = computeCharHeight(characters, column, refCharHeight, 3);
     W = computeCharSpace(characters, image, H, 3);

@@ -122,3 +122,17 @@ TEST(CharSegmentation, ASpeckAboveTheFirstCharacterDoesNotOpenTheLine) {
     ASSERT_GT(r.chars.count(), 0u);
     EXPECT_GE(r.chars[0].yTopLeft, 48);
 }
+
+TEST(CharSegmentation, AColumnOfSpecksOnlyIsNoTextLine) {
+    // Dust along a margin, a speck every 20 rows, close enough to each other to stay: nothing
+    // in the column holds the ink of a character, so it is no line. With one glyph among the
+    // specks it is one.
+    for (bool withGlyph : {false, true}) {
+        std::vector<Mark> marks;
+        for (int i = 0; i < 20; ++i) marks.push_back({17, 21, 10 + 20 * i, 13 + 20 * i});
+        if (withGlyph) glyph(marks, 500);
+        DrawnColumn d(marks);
+        segment(d);
+        EXPECT_EQ(d.column.type, withGlyph ? 4 : 7) << (withGlyph ? "with a glyph" : "specks only");
+    }
+}
