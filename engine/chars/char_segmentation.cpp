@@ -285,24 +285,32 @@ void dropSlivers(HorizontalBandList& chars, const GreyImage& image, int H) {
 
 // Removes specks of dust: pieces no larger than a quarter of the column width either way that
 // stand more than a column width from the piece before them and from the one after (or end the
-// column), and such a piece first in the column more than half a column width above the next. Punctuation always follows a character closely, so only marks in blank stretches of
+// column), and such pieces first in the column, the last of them more than half a column width
+// above the next piece. Punctuation always follows a character closely, so only marks in blank stretches of
 // the line go. Left in, a speck would count as a character with blank cells before it, and a few
 // of them outnumber the characters of a short line when its typical height and pitch are taken.
 void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int colWidth) {
     const int small = scaled(0.25, colWidth);
+    auto tiny = [&](const HorizontalBand& c) {
+        int left = -1, right = -1;
+        inkExtentX(c, image, left, right);
+        return bandHeight(c) <= small && right - left + 1 <= small;
+    };
+    // No comma, stop or middle dot may begin a line: specks above the first character, the
+    // last of them apart from it by more than half a column width, are dust even when less
+    // than a cell away (a stroke cut off the top of the first glyph lies closer).
+    uint32_t first = 0;
+    while (first < chars.count() && tiny(chars[first])) ++first;
+    if (first > 0 && first < chars.count() && gap(chars[first - 1], chars[first]) > colWidth / 2) {
+        for (uint32_t n = 0; n < first; ++n) trace("char%d:isolated speck\n", 0);
+        for (uint32_t n = 0; n < first; ++n) chars.removeAt(0);
+    }
     uint32_t n = 0;
     while (n < chars.count()) {
         const HorizontalBand& c = chars[n];
-        int left = -1, right = -1;
-        inkExtentX(c, image, left, right);
-        const bool tiny = bandHeight(c) <= small && right - left + 1 <= small;
         const bool farBefore = n == 0 || gap(chars[n - 1], c) > colWidth;
         const bool farAfter = n + 1 == chars.count() || gap(c, chars[n + 1]) > colWidth;
-        // No comma, stop or middle dot may begin a line: a speck above the first character,
-        // apart from it by more than half a column width, is dust even when less than a cell
-        // away (a stroke cut off the top of the first glyph lies closer).
-        const bool opensLine = n == 0 && n + 1 < chars.count() && gap(c, chars[n + 1]) > colWidth / 2;
-        if (tiny && ((farBefore && farAfter) || opensLine)) {
+        if (tiny(c) && farBefore && farAfter) {
             trace("char%d:isolated speck\n", n);
             chars.removeAt(n);
         } else {

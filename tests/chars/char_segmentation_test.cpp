@@ -113,14 +113,18 @@ TEST(CharSegmentation, ASpeckInTheBlankEndOfALineIsNoCharacter) {
 TEST(CharSegmentation, ASpeckAboveTheFirstCharacterDoesNotOpenTheLine) {
     // A speck 24 rows above the first glyph: less than a cell, but more than half the column's
     // width; no mark that small may begin a line, so it is dust and the line starts at the glyph.
-    std::vector<Mark> marks;
-    glyphs(marks, 50, 8);
-    marks.push_back({17, 21, 22, 25});
-    DrawnColumn d(marks);
-    const Result r = segment(d);
-    EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(8, 0));
-    ASSERT_GT(r.chars.count(), 0u);
-    EXPECT_GE(r.chars[0].yTopLeft, 48);
+    // Two specks 8 rows apart, the lower one as far above the glyph, go the same way.
+    for (bool two : {false, true}) {
+        std::vector<Mark> marks;
+        glyphs(marks, 50, 8);
+        marks.push_back({17, 21, 22, 25});
+        if (two) marks.push_back({12, 16, 10, 13});
+        DrawnColumn d(marks);
+        const Result r = segment(d);
+        EXPECT_EQ(std::pair(r.characters, r.spaces), std::pair(8, 0)) << (two ? "two specks" : "one speck");
+        ASSERT_GT(r.chars.count(), 0u);
+        EXPECT_GE(r.chars[0].yTopLeft, 48);
+    }
 }
 
 TEST(CharSegmentation, AColumnOfSpecksOnlyIsNoTextLine) {
