@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "bands/band_geometry.h"
 
@@ -16,6 +17,68 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
     if (rightTop < leftTop && rightBottom < leftBottom) return;
     whitenVerticalBand(clip, bandBetween(clip.yTopLeft, clip.yBottomLeft, leftTop, leftBottom, rightTop, rightBottom),
                        image, false);
+}
+
+// Whitens the strip of clip between two edges like whitenColumns, but for the marks in it of a
+// character's size: every 8-connected patch of dark pixels (under 128) whose bounds are from
+// least to most pixels both ways keeps the pixels within two of those bounds.
+void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
+                               int rightTop, int rightBottom, int least, int most) {
+    if (rightTop < leftTop && rightBottom < leftBottom) return;
+    const int y0 = std::max(clip.yTopLeft, 0), y1 = std::min(clip.yBottomLeft, image.height - 1);
+    if (y1 < y0) return;
+    const int xMin = std::max(clip.xLeft, 0), xMax = std::min(clip.xRight, image.width - 1);
+    std::vector<int> from(static_cast<size_t>(y1 - y0 + 1)), to(from.size());
+    int x0 = INT_MAX, x1 = INT_MIN;
+    for (int y = y0; y <= y1; ++y) {
+        const size_t r = static_cast<size_t>(y - y0);
+        from[r] = std::max(edgeAt(y, clip.yTopLeft, leftTop, clip.yBottomLeft, leftBottom), xMin);
+        to[r] = std::min(edgeAt(y, clip.yTopLeft, rightTop, clip.yBottomLeft, rightBottom), xMax);
+        if (from[r] <= to[r]) x0 = std::min(x0, from[r]), x1 = std::max(x1, to[r]);
+    }
+    if (x1 < x0) return;
+    const int w = x1 - x0 + 1;
+    auto inStrip = [&](int x, int y) {
+        const size_t r = static_cast<size_t>(y - y0);
+        return y >= y0 && y <= y1 && x >= from[r] && x <= to[r];
+    };
+    std::vector<unsigned char> seen(static_cast<size_t>(w) * from.size(), 0);
+    auto cell = [&](int x, int y) -> unsigned char& { return seen[static_cast<size_t>(y - y0) * w + (x - x0)]; };
+    struct Keep {
+        int left, right, top, bottom;
+    };
+    std::vector<Keep> kept;
+    std::vector<std::pair<int, int>> stack;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
+            if (cell(x, y) || image.at(x, y) >= 128) continue;
+            Keep b{x, x, y, y};
+            cell(x, y) = 1;
+            stack.assign(1, {x, y});
+            while (!stack.empty()) {
+                const auto [px, py] = stack.back();
+                stack.pop_back();
+                b.left = std::min(b.left, px), b.right = std::max(b.right, px);
+                b.top = std::min(b.top, py), b.bottom = std::max(b.bottom, py);
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = px + dx, ny = py + dy;
+                        if (!inStrip(nx, ny) || cell(nx, ny) || image.at(nx, ny) >= 128) continue;
+                        cell(nx, ny) = 1;
+                        stack.push_back({nx, ny});
+                    }
+            }
+            const int bw = b.right - b.left + 1, bh = b.bottom - b.top + 1;
+            if (bw >= least && bh >= least && bw <= most && bh <= most)
+                kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
+        }
+    for (int y = y0; y <= y1; ++y)
+        for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
+            const bool keep = std::any_of(kept.begin(), kept.end(), [&](const Keep& k) {
+                return x >= k.left && x <= k.right && y >= k.top && y <= k.bottom;
+            });
+            if (!keep) image.at(x, y) = 255;
+        }
 }
 
 // Whitens the strip of page between two edges, each given by its y at the page's left and right
@@ -55,19 +118,35 @@ void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const Horizont
         whitenColumns(image, clip, clip.xLeft, clip.xLeft, clip.xRight, clip.xRight);
         return;
     }
+    // Between the columns of a tier, a mark of about a character's size is text whose column was
+    // lost (a closing bracket alone on its line, ruby), not dust: it stays.
+    std::vector<int> lineWidths;
+    if (clip.type == 1)
+        for (const VerticalBand& b : bands)
+            if (b.type == 4) lineWidths.push_back(bandWidth(b));
+    int least = 0, most = -1;
+    if (!lineWidths.empty()) {
+        std::nth_element(lineWidths.begin(), lineWidths.begin() + static_cast<long>(lineWidths.size() / 2), lineWidths.end());
+        const int typical = lineWidths[lineWidths.size() / 2];
+        least = std::max(static_cast<int>(0.3 * typical), 1);
+        most = static_cast<int>(1.5 * typical);
+    }
+    auto whiten = [&](int leftTop, int leftBottom, int rightTop, int rightBottom) {
+        if (most < 0) {
+            whitenColumns(image, clip, leftTop, leftBottom, rightTop, rightBottom);
+        } else {
+            whitenColumnsKeepingMarks(image, clip, leftTop, leftBottom, rightTop, rightBottom, least, most);
+        }
+    };
     const VerticalBand& first = bands[0];
     const VerticalBand& last = bands[n - 1];
-    if (clip.xLeft <= first.xLeftTop) {
-        whitenColumns(image, clip, clip.xLeft, clip.xLeft, first.xLeftTop - 1, first.xLeftBottom - 1);
-    }
+    if (clip.xLeft <= first.xLeftTop) whiten(clip.xLeft, clip.xLeft, first.xLeftTop - 1, first.xLeftBottom - 1);
     for (uint32_t i = 1; i < n; ++i) {
         const VerticalBand& a = bands[i - 1];
         const VerticalBand& b = bands[i];
-        whitenColumns(image, clip, a.xRightTop + 1, a.xRightBottom + 1, b.xLeftTop - 1, b.xLeftBottom - 1);
+        whiten(a.xRightTop + 1, a.xRightBottom + 1, b.xLeftTop - 1, b.xLeftBottom - 1);
     }
-    if (last.xRightTop <= clip.xRight) {
-        whitenColumns(image, clip, last.xRightTop + 1, last.xRightBottom + 1, clip.xRight, clip.xRight);
-    }
+    if (last.xRightTop <= clip.xRight) whiten(last.xRightTop + 1, last.xRightBottom + 1, clip.xRight, clip.xRight);
     for (VerticalBand& band : bands) {
         if (band.type == 2) eraseOutsideRows(image, band.rows(), band);
     }

@@ -117,6 +117,27 @@ TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
     EXPECT_EQ(darkPixels(leaning, 0, 0, 40, 60), before);
 }
 
+TEST(EraseOutsideText, AMarkOfACharactersSizeBetweenTheColumnsOfATierStays) {
+    // Columns 20 wide at 10 .. 29 and 60 .. 79. Between them a bracket 10 x 10 whose column was
+    // lost, a speck 3 x 3 and, lower down, a smudge 28 x 40: the bracket is text and stays, the
+    // speck and the smudge go.
+    GreyImage image = inked(100, 120, [](int x, int y) {
+        const bool bracket = (y >= 10 && y <= 12 && x >= 40 && x <= 49) || (x >= 40 && x <= 42 && y >= 10 && y <= 19);
+        const bool speck = x >= 45 && x <= 47 && y >= 40 && y <= 42;
+        const bool smudge = x >= 31 && x <= 58 && y >= 60 && y <= 99;
+        return bracket || speck || smudge;
+    });
+    VerticalBandList pages = verticalList({page(0, 99, 0, 119)});
+    HorizontalBand tier = band(0, 99, 0, 119, 1);
+    tier.columns().append(uprightBand(10, 29, 0, 119, 4));
+    tier.columns().append(uprightBand(60, 79, 0, 119, 4));
+    pages[0].rows().append(tier);
+    eraseOutsidePages(image, pages, band(0, 99, 0, 119));
+    EXPECT_EQ(darkPixels(image, 40, 10, 50, 20), 30 + 30 - 9);
+    EXPECT_EQ(darkPixels(image, 45, 40, 48, 43), 0);
+    EXPECT_EQ(darkPixels(image, 31, 60, 59, 100), 0);
+}
+
 TEST(EraseOutsideText, HeaderRowsAreDroppedInOrder) {
     VerticalBandList pages = verticalList({page(0, 9)});
     for (int type : {4, 1, 4, 5, 1}) pages[0].rows().append(band(0, 9, 0, 1, type));
