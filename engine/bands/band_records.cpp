@@ -1,5 +1,8 @@
 #include "bands/band_records.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "core/trace.h"
 
 namespace {
@@ -118,6 +121,11 @@ LineInfo& getLineInfo(VerticalBand& band) { return band.line(); }
 
 int bandWidth(const VerticalBand& b) {
     return ((b.xRightTop - b.xLeftTop) + (b.xRightBottom - b.xLeftBottom)) / 2 + 1;
+}
+
+bool lopsidedBand(const VerticalBand& c) {
+    const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
+    return 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
 }
 
 int bandHeight(const HorizontalBand& b) {

@@ -128,6 +128,10 @@ LineInfo& getLineInfo(VerticalBand& band);
 // Width of a vertical band: the mean of its top and bottom widths, plus one.
 int bandWidth(const VerticalBand& band);
 
+// True for a band much wider at one end than at the other (by more than a quarter of the wider
+// end): one of its edges missed its line there.
+bool lopsidedBand(const VerticalBand& band);
+
 // Height of a horizontal band: the mean of its left and right heights, plus one.
 int bandHeight(const HorizontalBand& band);
 

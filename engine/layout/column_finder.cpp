@@ -162,6 +162,18 @@ void joinBlocks(VerticalBandList& columns, int M) {
 
 }  // namespace
 
+void markCompositeLines(VerticalBandList& columns, const GreyImage& image, double waveY, int M) {
+    for (uint32_t i = 0; i < columns.count(); ++i) {
+        VerticalBand& c = columns[i];
+        // A band much wider at one end than at the other missed its line there; the line is
+        // laid on its ink later. Its ink wanders across it as a second column's would.
+        if (c.type == 4 && bandWidth(c) >= static_cast<int>(1.2 * M) && !lopsidedBand(c) && isComposite(image, c, waveY)) {
+            c.type = 2;
+            trace("col%d:composite.\n", static_cast<int>(i));
+        }
+    }
+}
+
 void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
     for (int i = 2; i < static_cast<int>(columns.count()); ++i) {
         VerticalBand& a0 = columns[static_cast<uint32_t>(i - 2)];
@@ -244,13 +256,7 @@ int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& ro
     dumpVerticalBands(columns);
     dropNarrowColumns(columns, M);
     joinThreeLineBlocks(columns, waveX, M);
-    for (uint32_t i = 0; i < columns.count(); ++i) {
-        VerticalBand& c = columns[i];
-        if (c.type == 4 && bandWidth(c) >= static_cast<int>(1.2 * M) && isComposite(image, c, waveY)) {
-            c.type = 2;
-            trace("col%d:composite.\n", static_cast<int>(i));
-        }
-    }
+    markCompositeLines(columns, image, waveY, M);
     joinBlocks(columns, M);
     if (columns.count() == 1 && columns[0].type == 2) columns[0].type = 7;
     trace("Columns after cleaning:\n");

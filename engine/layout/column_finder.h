@@ -26,3 +26,10 @@ int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& ro
 // A caller must know: lines filling their span at one end only stay lines; a band whose edge
 // strayed at the other end does not make a block of its neighbours.
 void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M);
+
+// Inputs: a tier's columns, its image, the vertical wave length and the median line width M.
+// Makes a block (type 2, traced "col%d:composite.") of every text line at least 1.2 M wide
+// whose ink leaves its middle for a second column (isComposite). A caller must know: a band
+// much wider at one end than at the other (lopsidedBand) stays a line, its ink wandering
+// across it because an edge missed the line.
+void markCompositeLines(VerticalBandList& columns, const GreyImage& image, double waveY, int M);

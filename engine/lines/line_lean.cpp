@@ -135,12 +135,6 @@ double bandSlant(const VerticalBand& b, int yT, int yB) {
     return ((b.xLeftBottom + b.xRightBottom) - (b.xLeftTop + b.xRightTop)) / 2.0 / (yB - yT);
 }
 
-// A band much wider at one end than at the other: an edge missed the line there.
-bool lopsidedBand(const VerticalBand& c) {
-    const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
-    return 4 * std::abs(topWidth - bottomWidth) > std::max(topWidth, bottomWidth);
-}
-
 // The slant of the ink of every text line of about the typical width whose slant was measured
 // (leans, by band index), by band index: a band much narrower holds a row of marks, not a line.
 std::vector<std::pair<uint32_t, double>> measuredSlants(const VerticalBandList& columns, const HorizontalBand& row,

@@ -92,6 +92,31 @@ TEST(ColumnFinder, ThreeLinesMakeABlockOnlyWhenTheyFillTheirSpanAtBothEnds) {
     EXPECT_EQ(typesOf(even), std::vector<int>{2});
 }
 
+TEST(ColumnFinder, AWideBandWhoseEdgeMissedItsLineIsNoCompositeLine) {
+    // A line 20 wide leaning 40 columns over 400 rows, and beside its head a second column of
+    // marks: its ink leaves the middle of any band 30 wide that holds both. With parallel edges
+    // (the band leaning as the line does) that is a composite line, a block; a band upright at
+    // its head and 40 wider at its foot missed the line there and stays a line.
+    GreyImage image = inked(160, 400, [](int x, int y) {
+        const int left = 20 + y / 10;
+        const bool line = x >= left && x < left + 20 && y % 40 < 30;
+        const bool second = y < 200 && x >= left + 24 && x < left + 34 && y % 40 < 30;
+        return line || second;
+    });
+    TraceCapture quiet;
+    VerticalBand parallel = uprightBand(18, 56, 0, 399, 4);
+    parallel.xLeftBottom = 58;
+    parallel.xRightBottom = 96;
+    VerticalBand lopsided = uprightBand(18, 56, 0, 399, 4);
+    lopsided.xLeftBottom = 18;
+    lopsided.xRightBottom = 96;
+    for (const auto& [band, type] : {std::pair{parallel, 2}, std::pair{lopsided, 4}}) {
+        VerticalBandList columns = verticalList({band});
+        markCompositeLines(columns, image, 40.0, 24);
+        EXPECT_EQ(columns[0].type, type);
+    }
+}
+
 TEST(ColumnFinder, SubdivisionRoundsStopAfterARoundWithoutChange) {
     // Even lines: the first round finds no column wide enough to cut and is the only one. A
     // line twice as wide as the others is cut, which asks for another round.
