@@ -42,6 +42,21 @@ void shiftEdge(int& top, int& bottom, int topShift, int bottomShift, const Neigh
     bottom = shifted(bottom, bottomShift, room.leftBottom, room.rightBottom);
 }
 
+// Half the width a band laid about the middles middleTop and middleBottom may take: wanted, or
+// less where room ends nearer one of them.
+double halfWithin(double wanted, double middleTop, double middleBottom, const NeighbourRoom& room) {
+    return std::min({wanted, middleTop - room.leftTop + 0.5, room.rightTop - middleTop + 0.5,
+                     middleBottom - room.leftBottom + 0.5, room.rightBottom - middleBottom + 0.5});
+}
+
+// Lays the band's edges half either side of middleTop at its top and middleBottom at its foot.
+void layAbout(VerticalBand& c, double middleTop, double middleBottom, double half) {
+    c.xLeftTop = static_cast<int>(std::lround(middleTop - half + 0.5));
+    c.xRightTop = static_cast<int>(std::lround(middleTop + half - 0.5));
+    c.xLeftBottom = static_cast<int>(std::lround(middleBottom - half + 0.5));
+    c.xRightBottom = static_cast<int>(std::lround(middleBottom + half - 0.5));
+}
+
 }  // namespace
 
 LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const HorizontalBand& row,
@@ -289,13 +304,9 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
             const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
             const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
             const double wanted = (typicalWidth > 0 ? typicalWidth : (topWidth + bottomWidth) / 2) / 2.0;
-            const double half = std::min({wanted, middleTop - around.leftTop + 0.5, around.rightTop - middleTop + 0.5,
-                                          middleBottom - around.leftBottom + 0.5, around.rightBottom - middleBottom + 0.5});
+            const double half = halfWithin(wanted, middleTop, middleBottom, around);
             if (half >= 0.6 * wanted) {
-                c.xLeftTop = static_cast<int>(std::lround(middleTop - half + 0.5));
-                c.xRightTop = static_cast<int>(std::lround(middleTop + half - 0.5));
-                c.xLeftBottom = static_cast<int>(std::lround(middleBottom - half + 0.5));
-                c.xRightBottom = static_cast<int>(std::lround(middleBottom + half - 0.5));
+                layAbout(c, middleTop, middleBottom, half);
             } else {
                 // Squeezed that narrow, the ink's middle was misread: the band keeps the width
                 // wanted, inside its room.
@@ -314,15 +325,11 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
             const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
             const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
             const double wanted = (topWidth + bottomWidth) / 4.0;
-            const double half = std::min({wanted, middleTop - room.leftTop + 0.5, room.rightTop - middleTop + 0.5,
-                                          middleBottom - room.leftBottom + 0.5, room.rightBottom - middleBottom + 0.5});
+            const double half = halfWithin(wanted, middleTop, middleBottom, room);
             const bool inside = c.xLeftTop >= room.leftTop && c.xLeftBottom >= room.leftBottom &&
                                 c.xRightTop <= room.rightTop && c.xRightBottom <= room.rightBottom;
             if (inside && half < wanted && half >= 0.6 * wanted) {
-                c.xLeftTop = static_cast<int>(std::lround(middleTop - half + 0.5));
-                c.xRightTop = static_cast<int>(std::lround(middleTop + half - 0.5));
-                c.xLeftBottom = static_cast<int>(std::lround(middleBottom - half + 0.5));
-                c.xRightBottom = static_cast<int>(std::lround(middleBottom + half - 0.5));
+                layAbout(c, middleTop, middleBottom, half);
                 narrowed = true;
             }
         }
