@@ -9,6 +9,9 @@
 
 namespace {
 
+// A line of fewer characters than this is a neighbour's reference only when no longer one is.
+constexpr uint32_t kFewReferenceCharacters = 6;
+
 int centreX(const VerticalBand& c) { return (c.xLeftTop + c.xLeftBottom + c.xRightTop + c.xRightBottom) / 4; }
 
 bool usable(const HorizontalBand& box, int typicalCharHeight) {
@@ -291,11 +294,17 @@ void alignLine(LineGroupView& group, int k, double waveX, int& minHead, int& min
     }
     LineInfo& adj = getLineInfo(*group.columns[adjacent]);
 
-    std::vector<int> compLines;
+    // Lines of a few characters come last: their rows say little (a speck or a crowded mark
+    // among so few shifts them), and the lines matched against them take their error on.
+    std::vector<int> compLines, shortLines;
     for (int j = k + step; j >= 0 && j < m; j += step) {
         VerticalBand& c = *group.columns[j];
-        if (c.type == 4 && getLineInfo(c).reliable) compLines.push_back(j);
+        if (c.type != 4 || !getLineInfo(c).reliable) continue;
+        uint32_t characters = 0;
+        for (const HorizontalBand& box : *group.charLists[j]) characters += box.type == 2;
+        (characters < kFewReferenceCharacters ? shortLines : compLines).push_back(j);
     }
+    compLines.insert(compLines.end(), shortLines.begin(), shortLines.end());
 
     LineAligner aligner(group, k, waveX, nearTop, nearBottom, adjacent);
     aligner.isFirst_ = isFirst;

@@ -17,15 +17,15 @@ constexpr int kHeight = 30;  // character height
 class DrawnGroup {
 public:
     // A line at centre x whose boxes stand in cells first .. first + count - 1 of the grid, set at
-    // the given pitch.
-    void line(int x, int first, int count, int pitch = kPitch) {
+    // the given pitch, the first offset rows below its cell's top.
+    void line(int x, int first, int count, int pitch = kPitch, int offset = 0) {
         VerticalBand& c = columns_.emplace_back(uprightBand(x - 15, x + 14, 100, 100 + 40 * kPitch, 4));
         LineInfo& info = getLineInfo(c);
         info.typicalCharHeight = kHeight;
         info.typicalCharSpace = kPitch;
         HorizontalBandList& boxes = lists_.emplace_back();
         for (int i = 0; i < count; ++i) {
-            const int top = 100 + first * kPitch + i * pitch;
+            const int top = 100 + first * kPitch + offset + i * pitch;
             boxes.append(levelBand(x - 15, x + 14, top, top + kHeight - 1, 2));
         }
     }
@@ -99,4 +99,18 @@ TEST(LineGeometry, SlopesOfVerticalPairsAndFitsOfFewPoints) {
     fitSlopeLine({0, 10, 20}, {0.1, 0.2, 0.3}, b, a);
     EXPECT_NEAR(b, 0.01, 1e-12);
     EXPECT_NEAR(a, 0.1, 1e-12);
+}
+
+TEST(LineGeometry, ALineOfAFewCharactersIsTheLastToServeAsANeighboursReference) {
+    // Four lines from the first cell, then a line of five marks crowded at a pitch of 24 from
+    // almost a cell down (three characters and two specks, say), then four more lines from the
+    // first cell. Matched against the crowded line, the line after it would be counted a cell
+    // off; matched against a full line, it starts at the first cell as they all do.
+    DrawnGroup g;
+    for (int k = 0; k < 4; ++k) g.line(50 + 50 * k, 0, 10);
+    g.line(250, 0, 5, 24, 30);
+    for (int k = 5; k < 9; ++k) g.line(50 + 50 * k, 0, 10);
+    std::string traced;
+    g.measure(&traced);
+    for (size_t k : {0u, 1u, 2u, 3u, 5u, 6u, 7u, 8u}) EXPECT_EQ(g.info(k).headBlanks, 0) << "line " << k << "\n" << traced;
 }
