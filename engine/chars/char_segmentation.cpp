@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int kCap = 233;
+// Darker than this counts as ink, as the character measures count it.
+constexpr int kInkMax = 117;
 constexpr double kRangeRatio = 0.1;
 constexpr double kFirstCutSlope = 1.0 / 600;
 constexpr double kRecutSlope = 1.0 / 375;
@@ -286,8 +288,8 @@ void dropSlivers(HorizontalBandList& chars, const GreyImage& image, int H) {
 // Removes specks of dust: pieces no larger than a quarter of the column width either way that
 // stand more than a column width from the piece before them and from the one after (or end the
 // column), and such pieces first in the column, the last of them more than half a column width
-// above the next piece. Punctuation always follows a character closely, so only marks in blank stretches of
-// the line go. Left in, a speck would count as a character with blank cells before it, and a few
+// above the next piece. Punctuation always follows a character closely, so only marks in blank
+// stretches of the line go. Left in, a speck would count as a character with blank cells before it, and a few
 // of them outnumber the characters of a short line when its typical height and pitch are taken.
 void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int colWidth) {
     const int small = scaled(0.25, colWidth);
@@ -302,8 +304,10 @@ void dropIsolatedSpecks(HorizontalBandList& chars, const GreyImage& image, int c
     uint32_t first = 0;
     while (first < chars.count() && tiny(chars[first])) ++first;
     if (first > 0 && first < chars.count() && gap(chars[first - 1], chars[first]) > colWidth / 2) {
-        for (uint32_t n = 0; n < first; ++n) trace("char%d:isolated speck\n", 0);
-        for (uint32_t n = 0; n < first; ++n) chars.removeAt(0);
+        for (uint32_t n = 0; n < first; ++n) {
+            trace("char%d:isolated speck\n", 0);
+            chars.removeAt(0);
+        }
     }
     uint32_t n = 0;
     while (n < chars.count()) {
@@ -328,7 +332,7 @@ bool holdsACharacter(const HorizontalBandList& chars, const GreyImage& image, in
         const int top = std::max(std::min(c.yTopLeft, c.yTopRight), 0);
         const int bottom = std::min(std::max(c.yBottomLeft, c.yBottomRight), image.height - 1);
         for (int y = top; y <= bottom; ++y)
-            for (int x = std::max(c.xLeft, 0); x <= std::min(c.xRight, image.width - 1); ++x) count += image.at(x, y) <= 117;
+            for (int x = std::max(c.xLeft, 0); x <= std::min(c.xRight, image.width - 1); ++x) count += image.at(x, y) <= kInkMax;
         if (count >= enough) return true;
     }
     return false;

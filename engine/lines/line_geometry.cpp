@@ -23,6 +23,16 @@ int cellCount(VerticalBand& column, const HorizontalBandList& boxes) {
     return info.headBlanks + static_cast<int>(boxes.count()) + info.tailBlanks - info.smallLastChar;
 }
 
+}  // namespace
+
+uint32_t characterCount(const HorizontalBandList& boxes) {
+    uint32_t count = 0;
+    for (const HorizontalBand& box : boxes) count += box.type == 2;
+    return count;
+}
+
+namespace {
+
 // The best match found so far by one end's search.
 struct Match {
     double best = 100.0;  // slope difference of the match
@@ -300,9 +310,7 @@ void alignLine(LineGroupView& group, int k, double waveX, int& minHead, int& min
     for (int j = k + step; j >= 0 && j < m; j += step) {
         VerticalBand& c = *group.columns[j];
         if (c.type != 4 || !getLineInfo(c).reliable) continue;
-        uint32_t characters = 0;
-        for (const HorizontalBand& box : *group.charLists[j]) characters += box.type == 2;
-        (characters < kFewReferenceCharacters ? shortLines : compLines).push_back(j);
+        (characterCount(*group.charLists[j]) < kFewReferenceCharacters ? shortLines : compLines).push_back(j);
     }
     compLines.insert(compLines.end(), shortLines.begin(), shortLines.end());
 

@@ -31,6 +31,9 @@ void measureLineGroup(LineGroupView& group, int& typicalNumChar, const GreyImage
 void alignLine(LineGroupView& group, int k, double waveX, int& minHead, int& minTail, bool isFirst,
                bool nearTop, bool nearBottom, int direction);
 
+// The number of character boxes (type 2) of a line, its blank cells left out.
+uint32_t characterCount(const HorizontalBandList& boxes);
+
 // The least-squares line slope = b * y + a through the samples (ys[i], slopes[i]).
 // A caller must know: no sample gives b = a = 0, one sample b = 0 and a = that slope.
 void fitSlopeLine(const std::vector<double>& ys, const std::vector<double>& slopes, double& b, double& a);

@@ -165,15 +165,28 @@ std::vector<std::pair<uint32_t, double>> measuredSlants(const VerticalBandList& 
     return slants;
 }
 
+// The measured slants (band index, slant) nearest to band i, up to count on either side: those
+// after it, nearest first, then those before it, nearest first. own is band i's own entry, or
+// null when it was not measured.
+std::vector<std::pair<uint32_t, double>> slantsBeside(const std::vector<std::pair<uint32_t, double>>& slants,
+                                                       uint32_t i, long count, const std::pair<uint32_t, double>*& own) {
+    auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
+    const auto before = after;
+    own = nullptr;
+    if (after != slants.end() && after->first == i) own = &*after++;
+    std::vector<std::pair<uint32_t, double>> beside;
+    for (auto it = after; it != slants.end() && it - after < count; ++it) beside.push_back(*it);
+    for (auto it = before; it != slants.begin() && before - it < count;) beside.push_back(*--it);
+    return beside;
+}
+
 // The median slant of the measured lines nearest to band i, two on either side, band i's own
 // among them when it was measured.
 bool slantNear(const std::vector<std::pair<uint32_t, double>>& slants, uint32_t i, double& slant) {
-    auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
-    const auto before = after;
+    const std::pair<uint32_t, double>* own = nullptr;
     std::vector<double> near;
-    if (after != slants.end() && after->first == i) near.push_back((after++)->second);
-    for (auto it = after; it != slants.end() && it - after < 2; ++it) near.push_back(it->second);
-    for (auto it = before; it != slants.begin() && before - it < 2;) near.push_back((--it)->second);
+    for (const auto& [k, s] : slantsBeside(slants, i, 2, own)) near.push_back(s);
+    if (own) near.push_back(own->second);
     if (near.empty()) return false;
     std::sort(near.begin(), near.end());
     slant = near.size() % 2 ? near[near.size() / 2] : (near[near.size() / 2 - 1] + near[near.size() / 2]) / 2;
@@ -191,18 +204,11 @@ bool slantTrendNear(const std::vector<std::pair<uint32_t, double>>& slants, cons
         const VerticalBand& c = columns[k];
         return (c.xLeftTop + c.xRightTop + c.xLeftBottom + c.xRightBottom) / 4.0;
     };
-    auto after = std::lower_bound(slants.begin(), slants.end(), std::make_pair(i, -1e9));
-    const auto before = after;
-    if (after != slants.end() && after->first == i) ++after;
+    const std::pair<uint32_t, double>* measured = nullptr;
     std::vector<double> xs, ss;
-    for (auto it = after; it != slants.end() && it - after < 3; ++it) {
-        xs.push_back(middle(it->first));
-        ss.push_back(it->second);
-    }
-    for (auto it = before; it != slants.begin() && before - it < 3;) {
-        --it;
-        xs.push_back(middle(it->first));
-        ss.push_back(it->second);
+    for (const auto& [k, s] : slantsBeside(slants, i, 3, measured)) {
+        xs.push_back(middle(k));
+        ss.push_back(s);
     }
     const double x = middle(i);
     auto fit = [&](std::vector<double> fx, std::vector<double> fs, double& at) {
@@ -278,12 +284,14 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         // it strays from their median or was not measured (a line too short for a slope of its
         // own: a paragraph's last line, a heading; a band that missed its line), and then their
         // median. A line with neither is moved onto its ink whole.
-        double slant = 0;
-        bool slanted = slantNear(slants, i, slant);
-        if (trended) slant = trend;
-        if (!trended && lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
-            slant = own;
-            slanted = true;
+        double slant = trend;
+        bool slanted = trended;
+        if (!trended) {
+            slanted = slantNear(slants, i, slant);
+            if (lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
+                slant = own;
+                slanted = true;
+            }
         }
         int topShift = 0, bottomShift = 0;
         if (slanted) {

@@ -31,11 +31,15 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // Lays both edges of every text line (type 4) of columns, and of a narrow band (type 5, its
 // ruby) right after it, along the line's ink: the band's middle onto the ink's middle, turned to
 // the ink's slant, so that resampling the band upright also makes its ink upright and centred.
-// A line takes its own slant unless that strays more than 5 columns per 1000 rows from the
-// median of its nearest measured neighbours' (two either side), or has too little ink to be
-// measured: it then takes that median (a page's skew is much the same across a tier). A line
-// more than a quarter wider at one end than at the other (an edge missed the line there) is laid
-// anew along its ink at the width of the tier's other lines. columns are ordered left to right.
+// A line takes the slant where the slants of its nearest measured neighbours (three either
+// side) lead, fitted as changing evenly across the tier, its own among them unless that strays
+// more than 5 columns per 1000 rows from both their trend and their median; with too few
+// neighbours measured, its own slant unless that strays from the median of the nearest (two
+// either side), else that median. A line more than a quarter wider at one end than at the other
+// (an edge missed the line there) is laid anew along its ink at the width of the tier's other
+// lines; a line pressed against a neighbour at one end is narrowed along its whole length.
+// columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2
-// columns in 100 rows is taken for a misreading and left alone.
+// columns in 100 rows against the band is taken for a misreading and left alone, unless the ink
+// then runs as its neighbours' does.
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row);

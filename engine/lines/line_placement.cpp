@@ -195,7 +195,7 @@ void evenNarrowBands(VerticalBandList& columns) {
         const int top = c.xRightTop - c.xLeftTop + 1, bottom = c.xRightBottom - c.xLeftBottom + 1;
         const int wide = std::max(top, bottom);
         // Edges that cross at one end say nothing about the band's width there.
-        if (std::min(top, bottom) < 1 || 4 * std::abs(top - bottom) <= wide) continue;
+        if (std::min(top, bottom) < 1 || !lopsidedBand(c)) continue;
         const int w = std::max(std::min(top, bottom), (wide + 1) / 2);
         const bool keepLeft = i > 0 && columns[i - 1].type == 4;
         // Only ever narrowed: each new edge stays within the band's old ones, so the band takes

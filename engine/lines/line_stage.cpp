@@ -24,12 +24,6 @@ int centreXOf(const VerticalBand& c) { return (c.xLeftTop + c.xLeftBottom + c.xR
 // A line of fewer characters than this gives too few steps to tell its pitch by.
 constexpr uint32_t kFewCharacters = 5;
 
-uint32_t characterCount(const HorizontalBandList& chars) {
-    uint32_t count = 0;
-    for (uint32_t j = 0; j < chars.count(); ++j) count += chars[j].type == 2;
-    return count;
-}
-
 // Groups the text lines by measure (the band width, or with charLists the character pitch) and
 // records each line's group; traces the groups after label.
 void groupLines(VerticalBandList& columns, const HorizontalBand& row, const std::vector<HorizontalBandList>* charLists,

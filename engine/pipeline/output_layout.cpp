@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bands/band_geometry.h"
+#include "core/median.h"
 
 namespace {
 
@@ -126,8 +127,7 @@ void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const Horizont
             if (b.type == 4) lineWidths.push_back(bandWidth(b));
     int least = 0, most = -1;
     if (!lineWidths.empty()) {
-        std::nth_element(lineWidths.begin(), lineWidths.begin() + static_cast<long>(lineWidths.size() / 2), lineWidths.end());
-        const int typical = lineWidths[lineWidths.size() / 2];
+        const int typical = upperMedian(lineWidths);
         least = std::max(static_cast<int>(0.3 * typical), 1);
         most = static_cast<int>(1.5 * typical);
     }
