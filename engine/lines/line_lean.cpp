@@ -276,8 +276,12 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         const double own = bandSlant(c, yT, yB) + lean.slope;
         const bool trended = slantTrendNear(slants, columns, i, lean.sloped && !lopsided ? &own : nullptr, trend);
         // A steep lean against the band is a misreading of the ink, unless the ink then runs
-        // as the lines beside it do: the band's edges missed the line.
-        if (std::fabs(inkSlant) > kSteepest && !(trended && std::fabs(own - trend) <= kStray)) continue;
+        // as the lines beside it do: the band's edges missed the line. A lopsided band whose
+        // ink is too short for a slope (a paragraph's last line) has no slant to judge: left
+        // alone, the band finder's steep edges would miss the glyphs.
+        const bool inkSlantKnown = lean.sloped || !lopsided;
+        if (inkSlantKnown && std::fabs(inkSlant) > kSteepest && !(trended && std::fabs(own - trend) <= kStray))
+            continue;
         // The shifts that lay each end of the band's middle on the ink's middle, turned to the
         // slant the line is given: where its neighbours' slants lead (its own, one glyph shape
         // per slab, is the noisier measure), else (too few neighbours measured) its own unless

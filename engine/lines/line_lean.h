@@ -41,5 +41,5 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2
 // columns in 100 rows against the band is taken for a misreading and left alone, unless the ink
-// then runs as its neighbours' does.
+// then runs as its neighbours' does or the band is lopsided around ink too short for a slope.
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row);

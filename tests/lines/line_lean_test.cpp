@@ -27,6 +27,25 @@ GreyImage leaningLine(double middle, double lean) {
     return image;
 }
 
+// Three lines leaning by lean with their middles at columns 40, 100 and 160; the middle one
+// holds only its first eight glyphs (rows 10 .. 295), too few for a slope of its own.
+GreyImage shortLineBetweenTwo(double lean) {
+    const GreyImage left = leaningLine(40, lean), right = leaningLine(160, lean);
+    GreyImage image = leaningLine(100, lean);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
+            if (y >= 300) p = 255;
+            p = std::min({p, left.at(x, y), right.at(x, y)});
+        }
+    return image;
+}
+
+// Upright bands over the three lines of shortLineBetweenTwo.
+VerticalBandList threeUprightBands() {
+    return verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(83, 116, 0, 799, 4), uprightBand(143, 176, 0, 799, 4)});
+}
+
 }  // namespace
 
 TEST(LineLean, TheLeanIsMeasuredAgainstTheBandsOwnSlant) {
@@ -109,20 +128,29 @@ TEST(LineLean, AShortLineTakesTheSlantOfTheMeasuredLinesBesideIt) {
     // Three lines leaning 10 columns per 1000 rows; the middle one holds only eight glyphs, too
     // few for a slope of its own. Its upright band is turned like its neighbours' and laid on its
     // ink: its middle runs from 96 at the top row to 104 at the bottom, as the glyphs' does.
-    const GreyImage left = leaningLine(40, 0.010), right = leaningLine(160, 0.010);
-    GreyImage image = leaningLine(100, 0.010);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
-            if (y >= 300) p = 255;
-            p = std::min({p, left.at(x, y), right.at(x, y)});
-        }
-    VerticalBandList columns = verticalList(
-        {uprightBand(23, 56, 0, 799, 4), uprightBand(83, 116, 0, 799, 4), uprightBand(143, 176, 0, 799, 4)});
+    const GreyImage image = shortLineBetweenTwo(0.010);
+    VerticalBandList columns = threeUprightBands();
     followLineLeans(image, columns, tier());
     const std::vector<int> edges = xEdges(columns[1]);
     EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 96, 1.0);
     EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 104, 1.0);
+    EXPECT_EQ(edges[1] - edges[0], 33);
+}
+
+TEST(LineLean, AShortLineWhoseBandCrossedItselfTakesTheSlantOfTheLinesBesideIt) {
+    // Three upright lines; the middle one holds eight glyphs (middle 100), too few for a slant
+    // of its own, and its band was found steep and all but closed at its foot (83 .. 116 at the
+    // top, 60 .. 66 at the bottom). That slant is the band finder's, not the ink's: the band is
+    // laid on the ink along its neighbours' slant, at their width, where left alone its upper
+    // half would miss the glyphs.
+    const GreyImage image = shortLineBetweenTwo(0.0);
+    VerticalBandList columns = threeUprightBands();
+    columns[1].xLeftBottom = 60;
+    columns[1].xRightBottom = 66;
+    followLineLeans(image, columns, tier());
+    const std::vector<int> edges = xEdges(columns[1]);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 99.5, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 99.5, 1.0);
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
 
