@@ -23,6 +23,11 @@ constexpr double kSteepest = 0.02;
 // misreading too (ruby or a neighbour's strokes within its band): five pixels over 1000 rows.
 constexpr double kStray = 0.005;
 
+// A band wider than this many times the tier's typical line width, around ink whose envelope is
+// at most kWideInk times the typical envelope, holds marks beside its line.
+constexpr double kWideBand = 1.15;
+constexpr double kWideInk = 1.1;
+
 // The x of an edge at row y when it runs from xt at row yt to xb at row yb.
 double edgeX(int y, int yt, int xt, int yb, int xb) {
     if (yb == yt) return xt;
@@ -65,7 +70,7 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     const int width = std::max(bandWidth(band), 1);
     const int slab = std::max(kSlabWidths * width, 8);
 
-    std::vector<double> centres, deviations, masses;
+    std::vector<double> centres, deviations, masses, spans;
     // Per slab: the ink's count at each offset from the band's middle, and its rows.
     int reach = width / 2 + 4;
     if (room) {
@@ -113,6 +118,7 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
                 centres.push_back(rowSum / mass);
                 deviations.push_back((lo + hi) / 2 - reach);
                 masses.push_back(mass);
+                spans.push_back(hi - lo + 1);
             }
             std::fill(counts.begin(), counts.end(), 0.0);
             mass = rowSum = 0;
@@ -122,12 +128,13 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     // Slabs of a blank cell or a lone mark hold little ink and say little about the line.
     if (masses.empty()) return {};
     const double typical = upperMedian(masses);
-    std::vector<double> ys, ds;
+    std::vector<double> ys, ds, envelopes;
     double sum = 0, inkRowSum = 0, weight = 0;  // the slabs' deviations and rows weighted by their ink
     for (size_t i = 0; i < masses.size(); ++i)
         if (masses[i] >= 0.25 * typical) {
             ys.push_back(centres[i]);
             ds.push_back(deviations[i]);
+            envelopes.push_back(spans[i]);
             sum += masses[i] * deviations[i];
             inkRowSum += masses[i] * centres[i];
             weight += masses[i];
@@ -136,10 +143,11 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     const double inkRow = inkRowSum / weight;
     // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
     // the noise of a few glyphs: where its ink lies is still known.
-    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false, inkRow};
+    const double envelope = upperMedian(envelopes);
+    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false, inkRow, envelope};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
-    return {slope, intercept + slope * (yT + yB) / 2.0, true, true, inkRow};
+    return {slope, intercept + slope * (yT + yB) / 2.0, true, true, inkRow, envelope};
 }
 
 namespace {
@@ -249,13 +257,16 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     // is the width for a band that missed its line.
     std::vector<LineLean> leans(n);
     std::vector<int> widths;
+    std::vector<double> envelopes;
     for (uint32_t i = 0; i < n; ++i) {
         const VerticalBand& c = columns[i];
         if (c.type != 4 || lopsidedBand(c)) continue;
         leans[i] = measureLineLean(image, c, row);
         widths.push_back(bandWidth(c));
+        if (leans[i].measured) envelopes.push_back(leans[i].envelope);
     }
     const int typicalWidth = widths.empty() ? 0 : upperMedian(widths);
+    const double typicalEnvelope = envelopes.empty() ? 0.0 : upperMedian(envelopes);
     const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(columns, row, leans, typicalWidth);
     for (uint32_t i = 0; i < n; ++i) {
         if (columns[i].type != 4) continue;
@@ -266,8 +277,13 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         VerticalBand& c = columns[i];
         const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
         const bool lopsided = lopsidedBand(c);
+        // A band far wider than the lines around ink no wider than theirs took in a speck or
+        // a neighbour's stroke beside its line: it is laid anew the same way.
+        const bool strayWide = !lopsided && typicalWidth > 0 && leans[i].measured &&
+                               bandWidth(c) > kWideBand * typicalWidth && leans[i].envelope <= kWideInk * typicalEnvelope;
+        const bool relaid = lopsided || strayWide;
         NeighbourRoom around;
-        if (lopsided) around = roomBetweenNeighbours(columns, i, i, row);
+        if (relaid) around = roomBetweenNeighbours(columns, i, i, row);
         const LineLean lean = lopsided ? measureLineLean(image, c, row, &around) : leans[i];
         // A lopsided band's own slant means nothing: the ink's is what must be believable.
         const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
@@ -306,11 +322,11 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         } else {
             topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
         }
-        if (!lopsided && topShift == 0 && bottomShift == 0) continue;
+        if (!relaid && topShift == 0 && bottomShift == 0) continue;
         // The line and the ruby right after it turn together, between the bands either side.
         const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
         const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
-        if (lopsided) {
+        if (relaid) {
             // Its middle stays on the ink's: where a neighbour leaves less room, the band is
             // narrowed on both sides, along its whole length.
             const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
@@ -333,7 +349,7 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
         // end keeps its middle where the ink's is and is narrowed on both sides along its whole
         // length instead: clamped at one end only, its middle would turn away from the ink's.
         bool narrowed = false;
-        if (!lopsided && last == i) {
+        if (!relaid && last == i) {
             const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
             const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
             const double wanted = (topWidth + bottomWidth) / 4.0;
@@ -345,7 +361,7 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
                 narrowed = true;
             }
         }
-        for (uint32_t k = lopsided || narrowed ? i + 1 : i; k <= last; ++k) {
+        for (uint32_t k = relaid || narrowed ? i + 1 : i; k <= last; ++k) {
             VerticalBand& b = columns[k];
             shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
             shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);

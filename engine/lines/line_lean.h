@@ -15,13 +15,14 @@ struct LineLean {
     bool measured = false;  // the band holds ink
     bool sloped = false;    // enough of it along the line for a slope; else shift is its mean
     double row = 0.0;       // the mean row of the ink
+    double envelope = 0.0;  // the median width of the ink's envelope over the slabs of ink
 };
 
 // Inputs: image, the tier's image; band, a text line whose edges run from row.yTopLeft to
 // row.yBottomLeft (as the tier's resampling reads them). Result: the line of the middles of the
 // ink's envelope (where its outermost 3 % begin on either side), fitted over slabs of four band
 // widths along the line; with fewer than four slabs of ink only where the ink lies (slope 0,
-// not sloped); not measured without ink.
+// not sloped); not measured without ink. envelope is the median width of that envelope.
 // With room given, the ink is looked for between its edges (the neighbouring bands) instead.
 // A caller must know: without room, ink up to two columns outside the band counts, nothing
 // farther.
@@ -36,8 +37,10 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // more than 5 columns per 1000 rows from both their trend and their median; with too few
 // neighbours measured, its own slant unless that strays from the median of the nearest (two
 // either side), else that median. A line more than a quarter wider at one end than at the other
-// (an edge missed the line there) is laid anew along its ink at the width of the tier's other
-// lines; a line pressed against a neighbour at one end is narrowed along its whole length.
+// (an edge missed the line there), or more than 15 % wider than the others around ink no wider
+// than theirs (a speck or a neighbour's stroke beside it), is laid anew along its ink at the
+// width of the tier's other lines; a line pressed against a neighbour at one end is narrowed
+// along its whole length.
 // columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2
 // columns in 100 rows against the band is taken for a misreading and left alone, unless the ink

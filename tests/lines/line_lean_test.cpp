@@ -154,6 +154,35 @@ TEST(LineLean, AShortLineWhoseBandCrossedItselfTakesTheSlantOfTheLinesBesideIt) 
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
 
+TEST(LineLean, ABandWidenedByASpeckBesideItsLineIsLaidOnTheLineAtTheLinesWidth) {
+    // Three upright lines of glyphs 30 wide; the middle band (83 .. 130) took in a speck 12
+    // columns right of its glyphs. Its ink's envelope is the others', its band 14 columns wider:
+    // it is laid on the glyphs (middle 99.5) at the others' width, not kept that wide (its line
+    // would then be given a group and a scale of its own).
+    GreyImage image = leaningLine(100, 0.0);
+    const GreyImage left = leaningLine(40, 0.0), right = leaningLine(160, 0.0);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
+            p = std::min({p, left.at(x, y), right.at(x, y)});
+            if (x >= 126 && x <= 128 && y >= 400 && y <= 403) p = 0;
+        }
+    VerticalBandList columns = threeUprightBands();
+    columns[1].xRightTop = columns[1].xRightBottom = 130;
+    followLineLeans(image, columns, tier());
+    EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{83, 116, 83, 116}));
+    // A band as wide whose ink is as wide (a line in larger type) keeps its width.
+    VerticalBandList wideLine = verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(71, 118, 0, 799, 4),
+                                              uprightBand(143, 176, 0, 799, 4)});
+    GreyImage wide = image;
+    for (int y = 0; y < wide.height; ++y)
+        for (int x = 73; x <= 116; ++x)
+            if (wide.at(x, y) == 0 || (x < 85 && image.at(x + 12, y) == 0)) wide.pixels[static_cast<size_t>(y) * wide.width + x] = 0;
+    followLineLeans(wide, wideLine, tier());
+    const std::vector<int> edges = xEdges(wideLine[1]);
+    EXPECT_EQ(edges[1] - edges[0], 47);
+}
+
 TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) {
     // Upright glyphs over columns 89 .. 118 (middle 103.5) and a band that missed their left
     // edge at the top (99 .. 143) and took part of its left neighbour (ending at 86) at the
