@@ -142,17 +142,37 @@ void insertColumnFillers(int m, VerticalBandList& columns, const HorizontalBand&
     const VerticalBand& first = columns[0];
     const int leadTop = first.xLeftTop - m - 1, leadBottom = first.xLeftBottom - m - 1;
     if (row.xLeft <= leadTop || row.xLeft <= leadBottom) out.append(filler(row.xLeft, row.xLeft, leadTop, leadBottom, row));
-    for (uint32_t i = 0; i < n; ++i) {
-        VerticalBand c = columns[i];
+    std::vector<VerticalBand> widened;
+    for (const VerticalBand& column : columns) {
+        VerticalBand c = column;
         c.xLeftTop -= m;
         c.xLeftBottom -= m;
         c.xRightTop += m;
         c.xRightBottom += m;
+        widened.push_back(c);
+    }
+    // A gap open at one end only gets no filler, and resampling would drop its columns there
+    // (the pale edge of a glyph, the ruby beside it). The neighbour that is not a text line
+    // takes it, so that no line changes its slant; between two lines they share it.
+    for (size_t i = 0; i + 1 < widened.size(); ++i) {
+        VerticalBand& left = widened[i];
+        VerticalBand& right = widened[i + 1];
+        const int gapTop = right.xLeftTop - left.xRightTop - 1, gapBottom = right.xLeftBottom - left.xRightBottom - 1;
+        if ((gapTop > 0) == (gapBottom > 0)) continue;
+        const int gap = std::max(gapTop, gapBottom);
+        const int leftShare = left.type != 4 ? gap : right.type != 4 ? 0 : gap / 2;
+        int& leftEdge = gapTop > 0 ? left.xRightTop : left.xRightBottom;
+        int& rightEdge = gapTop > 0 ? right.xLeftTop : right.xLeftBottom;
+        leftEdge += leftShare;
+        rightEdge = leftEdge + 1;
+    }
+    for (size_t i = 0; i < widened.size(); ++i) {
+        const VerticalBand& c = widened[i];
         out.append(c);
-        if (i + 1 == n) break;
-        const VerticalBand& next = columns[i + 1];
+        if (i + 1 == widened.size()) break;
+        const VerticalBand& next = widened[i + 1];
         const int lt = c.xRightTop + 1, lb = c.xRightBottom + 1;
-        const int rt = next.xLeftTop - m - 1, rb = next.xLeftBottom - m - 1;
+        const int rt = next.xLeftTop - 1, rb = next.xLeftBottom - 1;
         if (lt <= rt && lb <= rb) out.append(filler(lt, lb, rt, rb, row));
     }
     const VerticalBand& last = out[out.count() - 1];

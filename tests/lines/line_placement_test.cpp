@@ -152,7 +152,7 @@ TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
     EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{20, 45, 20, 45}));
 }
 
-TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
+TEST(LinePlacement, FillersCoverTheGapsAndNoColumnIsLeftBetweenTouchingColumns) {
     VerticalBandList empty;
     insertColumnFillers(0, empty, tier());
     ASSERT_EQ(typesOf(empty), std::vector<int>{6});
@@ -165,6 +165,20 @@ TEST(LinePlacement, FillersCoverTheGapsButNotBetweenTouchingColumns) {
     removeColumnFillers(columns);
     ASSERT_EQ(columns.count(), 3u);
     EXPECT_EQ(columns[2].xLeftTop, 150);
+
+    // A line and its ruby 7 columns apart at the top but touching at the foot: no filler, and
+    // the ruby takes the gap at the top, so that no column of it is left out of the resampling
+    // and the line keeps its slant. Two lines share such a gap.
+    VerticalBandList besideRuby =
+        verticalList({line(10, 49), uprightBand(57, 70, 0, 199, 5), line(71, 100), line(107, 130)});
+    besideRuby[1].xLeftBottom = 50;
+    besideRuby[3].xLeftBottom = 101;
+    insertColumnFillers(0, besideRuby, tier());
+    EXPECT_EQ(typesOf(besideRuby), (std::vector<int>{6, 4, 5, 4, 4, 6}));
+    EXPECT_EQ(xEdges(besideRuby[1]), (std::vector<int>{10, 49, 10, 49}));
+    EXPECT_EQ(xEdges(besideRuby[2]), (std::vector<int>{50, 70, 50, 70}));
+    EXPECT_EQ(xEdges(besideRuby[3]), (std::vector<int>{71, 103, 71, 100}));
+    EXPECT_EQ(xEdges(besideRuby[4]), (std::vector<int>{104, 130, 101, 130}));
 }
 
 namespace {
