@@ -144,7 +144,8 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
     // A slope fitted over a short stretch of the line, then drawn out to its ends, is mostly
     // the noise of a few glyphs: where its ink lies is still known.
     const double envelope = upperMedian(envelopes);
-    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT)) return {0.0, sum / weight, true, false, inkRow, envelope};
+    if (ys.size() < 4 || ys.back() - ys.front() < 0.5 * (yB - yT))
+        return {0.0, sum / weight, true, false, inkRow, envelope};
     double slope = 0, intercept = 0;
     fitLine(ys, ds, slope, intercept);
     return {slope, intercept + slope * (yT + yB) / 2.0, true, true, inkRow, envelope};
@@ -268,104 +269,112 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     const int typicalWidth = widths.empty() ? 0 : upperMedian(widths);
     const double typicalEnvelope = envelopes.empty() ? 0.0 : upperMedian(envelopes);
     const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(columns, row, leans, typicalWidth);
-    for (uint32_t i = 0; i < n; ++i) {
-        if (columns[i].type != 4) continue;
-        // A band much wider at one end than at the other has an edge that missed the line there:
-        // its middle says nothing about the line's, and the part of the line it missed lies
-        // outside it, up to the neighbouring bands. It is laid along the middle of the ink
-        // found there, at the width of the lines whose edges found them.
-        VerticalBand& c = columns[i];
-        const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
-        const bool lopsided = lopsidedBand(c);
-        // A band far wider than the lines around ink no wider than theirs took in a speck or
-        // a neighbour's stroke beside its line: it is laid anew the same way.
-        const bool strayWide = !lopsided && typicalWidth > 0 && leans[i].measured &&
-                               bandWidth(c) > kWideBand * typicalWidth && leans[i].envelope <= kWideInk * typicalEnvelope;
-        const bool relaid = lopsided || strayWide;
-        NeighbourRoom around;
-        if (relaid) around = roomBetweenNeighbours(columns, i, i, row);
-        const LineLean lean = lopsided ? measureLineLean(image, c, row, &around) : leans[i];
-        // A lopsided band's own slant means nothing: the ink's is what must be believable.
-        const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
-        if (!lean.measured) continue;
-        double trend = 0;
-        const double own = bandSlant(c, yT, yB) + lean.slope;
-        const bool trended = slantTrendNear(slants, columns, i, lean.sloped && !lopsided ? &own : nullptr, trend);
-        // A steep lean against the band is a misreading of the ink, unless the ink then runs
-        // as the lines beside it do: the band's edges missed the line. A lopsided band whose
-        // ink is too short for a slope (a paragraph's last line) has no slant to judge: left
-        // alone, the band finder's steep edges would miss the glyphs.
-        const bool inkSlantKnown = lean.sloped || !lopsided;
-        if (inkSlantKnown && std::fabs(inkSlant) > kSteepest && !(trended && std::fabs(own - trend) <= kStray))
-            continue;
-        // The shifts that lay each end of the band's middle on the ink's middle, turned to the
-        // slant the line is given: where its neighbours' slants lead (its own, one glyph shape
-        // per slab, is the noisier measure), else (too few neighbours measured) its own unless
-        // it strays from their median or was not measured (a line too short for a slope of its
-        // own: a paragraph's last line, a heading; a band that missed its line), and then their
-        // median. A line with neither is moved onto its ink whole.
-        double slant = trend;
-        bool slanted = trended;
-        if (!trended) {
-            slanted = slantNear(slants, i, slant);
-            if (lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
-                slant = own;
-                slanted = true;
+    // Bands that missed their line at one end are laid last: their ink is looked for between
+    // their neighbours, which must then stand where they stay.
+    std::vector<bool> lopsidedAtStart(n, false);
+    for (uint32_t i = 0; i < n; ++i) lopsidedAtStart[i] = columns[i].type == 4 && lopsidedBand(columns[i]);
+    for (const bool lopsidedPass : {false, true}) {
+        for (uint32_t i = 0; i < n; ++i) {
+            if (columns[i].type != 4 || lopsidedAtStart[i] != lopsidedPass) continue;
+            // A band much wider at one end than at the other has an edge that missed the line there:
+            // its middle says nothing about the line's, and the part of the line it missed lies
+            // outside it, up to the neighbouring bands. It is laid along the middle of the ink
+            // found there, at the width of the lines whose edges found them.
+            VerticalBand& c = columns[i];
+            const int topWidth = c.xRightTop - c.xLeftTop + 1, bottomWidth = c.xRightBottom - c.xLeftBottom + 1;
+            const bool lopsided = lopsidedPass;
+            // A band far wider than the lines around ink no wider than theirs took in a speck or
+            // a neighbour's stroke beside its line: it is laid anew the same way.
+            const bool strayWide = !lopsided && typicalWidth > 0 && leans[i].measured &&
+                                   bandWidth(c) > kWideBand * typicalWidth &&
+                                   leans[i].envelope <= kWideInk * typicalEnvelope;
+            const bool relaid = lopsided || strayWide;
+            NeighbourRoom around;
+            if (relaid) around = roomBetweenNeighbours(columns, i, i, row);
+            const LineLean lean = lopsided ? measureLineLean(image, c, row, &around) : leans[i];
+            // A lopsided band's own slant means nothing: the ink's is what must be believable.
+            const double inkSlant = lean.slope + (lopsided ? bandSlant(c, yT, yB) : 0.0);
+            if (!lean.measured) continue;
+            double trend = 0;
+            const double own = bandSlant(c, yT, yB) + lean.slope;
+            const bool trended = slantTrendNear(slants, columns, i, lean.sloped && !lopsided ? &own : nullptr, trend);
+            // A steep lean against the band is a misreading of the ink, unless the ink then runs
+            // as the lines beside it do: the band's edges missed the line. A lopsided band whose
+            // ink is too short for a slope (a paragraph's last line) has no slant to judge: left
+            // alone, the band finder's steep edges would miss the glyphs.
+            const bool inkSlantKnown = lean.sloped || !lopsided;
+            if (inkSlantKnown && std::fabs(inkSlant) > kSteepest && !(trended && std::fabs(own - trend) <= kStray))
+                continue;
+            // The shifts that lay each end of the band's middle on the ink's middle, turned to the
+            // slant the line is given: where its neighbours' slants lead (its own, one glyph shape
+            // per slab, is the noisier measure), else (too few neighbours measured) its own unless
+            // it strays from their median or was not measured (a line too short for a slope of its
+            // own: a paragraph's last line, a heading; a band that missed its line), and then their
+            // median. A line with neither is moved onto its ink whole.
+            double slant = trend;
+            bool slanted = trended;
+            if (!trended) {
+                slanted = slantNear(slants, i, slant);
+                if (lean.sloped && (!slanted || (!lopsided && std::fabs(own - slant) <= kStray))) {
+                    slant = own;
+                    slanted = true;
+                }
             }
-        }
-        int topShift = 0, bottomShift = 0;
-        if (slanted) {
-            const double turn = slant - bandSlant(c, yT, yB);
-            const double atRow = lean.sloped ? lean.shift + lean.slope * (lean.row - middleRow) : lean.shift;
-            topShift = static_cast<int>(std::lround(atRow + turn * (yT - lean.row)));
-            bottomShift = static_cast<int>(std::lround(atRow + turn * (yB - lean.row)));
-        } else {
-            topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
-        }
-        if (!relaid && topShift == 0 && bottomShift == 0) continue;
-        // The line and the ruby right after it turn together, between the bands either side.
-        const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
-        const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
-        if (relaid) {
-            // Its middle stays on the ink's: where a neighbour leaves less room, the band is
-            // narrowed on both sides, along its whole length.
-            const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
-            const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
-            const double wanted = (typicalWidth > 0 ? typicalWidth : (topWidth + bottomWidth) / 2) / 2.0;
-            const double half = halfWithin(wanted, middleTop, middleBottom, around);
-            if (half >= 0.6 * wanted) {
-                layAbout(c, middleTop, middleBottom, half);
+            int topShift = 0, bottomShift = 0;
+            if (slanted) {
+                const double turn = slant - bandSlant(c, yT, yB);
+                const double atRow = lean.sloped ? lean.shift + lean.slope * (lean.row - middleRow) : lean.shift;
+                topShift = static_cast<int>(std::lround(atRow + turn * (yT - lean.row)));
+                bottomShift = static_cast<int>(std::lround(atRow + turn * (yB - lean.row)));
             } else {
-                // Squeezed that narrow, the ink's middle was misread: the band keeps the width
-                // wanted, inside its room.
-                const int width = static_cast<int>(2 * wanted);
-                c.xLeftTop = std::max(static_cast<int>(std::lround(middleTop - (width - 1) / 2.0)), room.leftTop);
-                c.xLeftBottom = std::max(static_cast<int>(std::lround(middleBottom - (width - 1) / 2.0)), room.leftBottom);
-                c.xRightTop = std::max(std::min(c.xLeftTop + width - 1, room.rightTop), c.xLeftTop);
-                c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
+                topShift = bottomShift = static_cast<int>(std::lround(lean.shift));
             }
-        }
-        // A line alone between its neighbours that would be pressed against one of them at one
-        // end keeps its middle where the ink's is and is narrowed on both sides along its whole
-        // length instead: clamped at one end only, its middle would turn away from the ink's.
-        bool narrowed = false;
-        if (!relaid && last == i) {
-            const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
-            const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
-            const double wanted = (topWidth + bottomWidth) / 4.0;
-            const double half = halfWithin(wanted, middleTop, middleBottom, room);
-            const bool inside = c.xLeftTop >= room.leftTop && c.xLeftBottom >= room.leftBottom &&
-                                c.xRightTop <= room.rightTop && c.xRightBottom <= room.rightBottom;
-            if (inside && half < wanted && half >= 0.6 * wanted) {
-                layAbout(c, middleTop, middleBottom, half);
-                narrowed = true;
+            if (!relaid && topShift == 0 && bottomShift == 0) continue;
+            // The line and the ruby right after it turn together, between the bands either side.
+            const uint32_t last = i + 1 < n && columns[i + 1].type == 5 ? i + 1 : i;
+            const NeighbourRoom room = roomBetweenNeighbours(columns, i, last, row);
+            if (relaid) {
+                // Its middle stays on the ink's: where a neighbour leaves less room, the band is
+                // narrowed on both sides, along its whole length.
+                const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
+                const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
+                const double wanted = (typicalWidth > 0 ? typicalWidth : (topWidth + bottomWidth) / 2) / 2.0;
+                const double half = halfWithin(wanted, middleTop, middleBottom, around);
+                if (half >= 0.6 * wanted) {
+                    layAbout(c, middleTop, middleBottom, half);
+                } else {
+                    // Squeezed that narrow, the ink's middle was misread: the band keeps the width
+                    // wanted, inside its room.
+                    const int width = static_cast<int>(2 * wanted);
+                    c.xLeftTop = std::max(static_cast<int>(std::lround(middleTop - (width - 1) / 2.0)), room.leftTop);
+                    c.xLeftBottom =
+                        std::max(static_cast<int>(std::lround(middleBottom - (width - 1) / 2.0)), room.leftBottom);
+                    c.xRightTop = std::max(std::min(c.xLeftTop + width - 1, room.rightTop), c.xLeftTop);
+                    c.xRightBottom = std::max(std::min(c.xLeftBottom + width - 1, room.rightBottom), c.xLeftBottom);
+                }
             }
+            // A line alone between its neighbours that would be pressed against one of them at one
+            // end keeps its middle where the ink's is and is narrowed on both sides along its whole
+            // length instead: clamped at one end only, its middle would turn away from the ink's.
+            bool narrowed = false;
+            if (!relaid && last == i) {
+                const double middleTop = (c.xLeftTop + c.xRightTop) / 2.0 + topShift;
+                const double middleBottom = (c.xLeftBottom + c.xRightBottom) / 2.0 + bottomShift;
+                const double wanted = (topWidth + bottomWidth) / 4.0;
+                const double half = halfWithin(wanted, middleTop, middleBottom, room);
+                const bool inside = c.xLeftTop >= room.leftTop && c.xLeftBottom >= room.leftBottom &&
+                                    c.xRightTop <= room.rightTop && c.xRightBottom <= room.rightBottom;
+                if (inside && half < wanted && half >= 0.6 * wanted) {
+                    layAbout(c, middleTop, middleBottom, half);
+                    narrowed = true;
+                }
+            }
+            for (uint32_t k = relaid || narrowed ? i + 1 : i; k <= last; ++k) {
+                VerticalBand& b = columns[k];
+                shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
+                shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);
+            }
+            i = last;
         }
-        for (uint32_t k = relaid || narrowed ? i + 1 : i; k <= last; ++k) {
-            VerticalBand& b = columns[k];
-            shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
-            shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);
-        }
-        i = last;
     }
 }

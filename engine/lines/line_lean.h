@@ -39,7 +39,8 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // either side), else that median. A line more than a quarter wider at one end than at the other
 // (an edge missed the line there), or more than 15 % wider than the others around ink no wider
 // than theirs (a speck or a neighbour's stroke beside it), is laid anew along its ink at the
-// width of the tier's other lines; a line pressed against a neighbour at one end is narrowed
+// width of the tier's other lines (the former once every other line has been laid, between its
+// neighbours' new edges); a line pressed against a neighbour at one end is narrowed
 // along its whole length.
 // columns are ordered left to right.
 // A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2
