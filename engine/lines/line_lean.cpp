@@ -256,12 +256,14 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     // Every line whose edges both found it is measured once, before any band moves: a band is
     // moved only while its own line is laid, so these stay its measures until then. Their width
     // is the width for a band that missed its line.
+    std::vector<bool> lopsidedBands(n, false);
+    for (uint32_t i = 0; i < n; ++i) lopsidedBands[i] = columns[i].type == 4 && lopsidedBand(columns[i]);
     std::vector<LineLean> leans(n);
     std::vector<int> widths;
     std::vector<double> envelopes;
     for (uint32_t i = 0; i < n; ++i) {
         const VerticalBand& c = columns[i];
-        if (c.type != 4 || lopsidedBand(c)) continue;
+        if (c.type != 4 || lopsidedBands[i]) continue;
         leans[i] = measureLineLean(image, c, row);
         widths.push_back(bandWidth(c));
         if (leans[i].measured) envelopes.push_back(leans[i].envelope);
@@ -271,11 +273,9 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(columns, row, leans, typicalWidth);
     // Bands that missed their line at one end are laid last: their ink is looked for between
     // their neighbours, which must then stand where they stay.
-    std::vector<bool> lopsidedAtStart(n, false);
-    for (uint32_t i = 0; i < n; ++i) lopsidedAtStart[i] = columns[i].type == 4 && lopsidedBand(columns[i]);
     for (const bool lopsidedPass : {false, true}) {
         for (uint32_t i = 0; i < n; ++i) {
-            if (columns[i].type != 4 || lopsidedAtStart[i] != lopsidedPass) continue;
+            if (columns[i].type != 4 || lopsidedBands[i] != lopsidedPass) continue;
             // A band much wider at one end than at the other has an edge that missed the line there:
             // its middle says nothing about the line's, and the part of the line it missed lies
             // outside it, up to the neighbouring bands. It is laid along the middle of the ink

@@ -28,20 +28,24 @@ GreyImage leaningLine(double middle, double lean) {
 }
 
 // Three lines leaning by lean with their middles at columns 40, 100 and 160; the middle one
-// holds only its first eight glyphs (rows 10 .. 295), too few for a slope of its own.
-GreyImage shortLineBetweenTwo(double lean) {
+// has no ink from row middleEnd on.
+GreyImage threeLines(double lean, int middleEnd) {
     const GreyImage left = leaningLine(40, lean), right = leaningLine(160, lean);
     GreyImage image = leaningLine(100, lean);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
             unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
-            if (y >= 300) p = 255;
+            if (y >= middleEnd) p = 255;
             p = std::min({p, left.at(x, y), right.at(x, y)});
         }
     return image;
 }
 
-// Upright bands over the three lines of shortLineBetweenTwo.
+// threeLines whose middle line holds only its first eight glyphs (rows 10 .. 295), too few for
+// a slope of its own.
+GreyImage shortLineBetweenTwo(double lean) { return threeLines(lean, 300); }
+
+// Upright bands over the three lines of threeLines.
 VerticalBandList threeUprightBands() {
     return verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(83, 116, 0, 799, 4), uprightBand(143, 176, 0, 799, 4)});
 }
@@ -159,14 +163,9 @@ TEST(LineLean, ABandWidenedByASpeckBesideItsLineIsLaidOnTheLineAtTheLinesWidth) 
     // columns right of its glyphs. Its ink's envelope is the others', its band 14 columns wider:
     // it is laid on the glyphs (middle 99.5) at the others' width, not kept that wide (its line
     // would then be given a group and a scale of its own).
-    GreyImage image = leaningLine(100, 0.0);
-    const GreyImage left = leaningLine(40, 0.0), right = leaningLine(160, 0.0);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            unsigned char& p = image.pixels[static_cast<size_t>(y) * image.width + x];
-            p = std::min({p, left.at(x, y), right.at(x, y)});
-            if (x >= 126 && x <= 128 && y >= 400 && y <= 403) p = 0;
-        }
+    GreyImage image = threeLines(0.0, 800);
+    for (int y = 400; y <= 403; ++y)
+        for (int x = 126; x <= 128; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = 0;
     VerticalBandList columns = threeUprightBands();
     columns[1].xRightTop = columns[1].xRightBottom = 130;
     followLineLeans(image, columns, tier());
