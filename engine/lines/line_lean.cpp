@@ -28,6 +28,9 @@ constexpr double kStray = 0.005;
 constexpr double kWideBand = 1.15;
 constexpr double kWideInk = 1.1;
 
+// Ink narrower than this many times the typical envelope is ruby or dust, not a line's glyphs.
+constexpr double kDustInk = 0.6;
+
 // The x of an edge at row y when it runs from xt at row yt to xb at row yb.
 double edgeX(int y, int yt, int xt, int yb, int xb) {
     if (yb == yt) return xt;
@@ -247,21 +250,44 @@ bool slantTrendNear(const std::vector<std::pair<uint32_t, double>>& slants, cons
     return true;
 }
 
+// Drops every band that missed its line at one end (lopsided) and around which, between its
+// neighbours, lies no ink wider than kDustInk times the lines' envelope: specks the cleaning
+// left between two lines, or ruby the column finder did not attach to its line. It holds no
+// text line: laid anew at the lines' width it would take in its neighbours' strokes, and placed
+// on a character grid its specks would be drawn out into bars. Its room becomes part of the gap
+// between its neighbours. lopsided and leans follow the list.
+void dropDustBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row,
+                   double typicalEnvelope, std::vector<bool>& lopsided, std::vector<LineLean>& leans) {
+    if (typicalEnvelope <= 0) return;
+    for (uint32_t i = 0; i < columns.count();) {
+        if (lopsided[i]) {
+            const NeighbourRoom around = roomBetweenNeighbours(columns, i, i, row);
+            const LineLean lean = measureLineLean(image, columns[i], row, &around);
+            if (!lean.measured || lean.envelope < kDustInk * typicalEnvelope) {
+                columns.removeAt(i);
+                lopsided.erase(lopsided.begin() + i);
+                leans.erase(leans.begin() + i);
+                continue;
+            }
+        }
+        ++i;
+    }
+}
+
 }  // namespace
 
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
     const int yT = row.yTopLeft, yB = row.yBottomLeft;
     const double middleRow = (yT + yB) / 2.0;
-    const uint32_t n = columns.count();
     // Every line whose edges both found it is measured once, before any band moves: a band is
     // moved only while its own line is laid, so these stay its measures until then. Their width
     // is the width for a band that missed its line.
-    std::vector<bool> lopsidedBands(n, false);
-    for (uint32_t i = 0; i < n; ++i) lopsidedBands[i] = columns[i].type == 4 && lopsidedBand(columns[i]);
-    std::vector<LineLean> leans(n);
+    std::vector<bool> lopsidedBands(columns.count(), false);
+    for (uint32_t i = 0; i < columns.count(); ++i) lopsidedBands[i] = columns[i].type == 4 && lopsidedBand(columns[i]);
+    std::vector<LineLean> leans(columns.count());
     std::vector<int> widths;
     std::vector<double> envelopes;
-    for (uint32_t i = 0; i < n; ++i) {
+    for (uint32_t i = 0; i < columns.count(); ++i) {
         const VerticalBand& c = columns[i];
         if (c.type != 4 || lopsidedBands[i]) continue;
         leans[i] = measureLineLean(image, c, row);
@@ -270,6 +296,8 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
     }
     const int typicalWidth = widths.empty() ? 0 : upperMedian(widths);
     const double typicalEnvelope = envelopes.empty() ? 0.0 : upperMedian(envelopes);
+    dropDustBands(image, columns, row, typicalEnvelope, lopsidedBands, leans);
+    const uint32_t n = columns.count();
     const std::vector<std::pair<uint32_t, double>> slants = measuredSlants(columns, row, leans, typicalWidth);
     // Bands that missed their line at one end are laid last: their ink is looked for between
     // their neighbours, which must then stand where they stay.

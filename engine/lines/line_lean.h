@@ -41,9 +41,11 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // than theirs (a speck or a neighbour's stroke beside it), is laid anew along its ink at the
 // width of the tier's other lines (the former once every other line has been laid, between its
 // neighbours' new edges); a line pressed against a neighbour at one end is narrowed
-// along its whole length.
+// along its whole length. A band that missed its line at one end around ink no wider than ruby
+// (dust left between two lines, ruby not attached to its line) is no line and leaves the list.
 // columns are ordered left to right.
-// A caller must know: an edge never passes the neighbouring band's edge; a lean steeper than 2
+// A caller must know: bands may leave the list, so indices taken before do not hold after; an
+// edge never passes the neighbouring band's edge; a lean steeper than 2
 // columns in 100 rows against the band is taken for a misreading and left alone, unless the ink
 // then runs as its neighbours' does or the band is lopsided around ink too short for a slope.
 void followLineLeans(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row);

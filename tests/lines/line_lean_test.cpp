@@ -182,6 +182,30 @@ TEST(LineLean, ABandWidenedByASpeckBesideItsLineIsLaidOnTheLineAtTheLinesWidth) 
     EXPECT_EQ(edges[1] - edges[0], 47);
 }
 
+TEST(LineLean, ABandThatMissedItsLineAroundDustOnlyIsNoLineAndLeavesTheList) {
+    // Two lines (middles 40 and 160) and, between them, a band lopsided at its foot (83 .. 86 at
+    // the top, 83 .. 116 at the bottom) around specks of dust 3 columns wide. Laid anew at the
+    // lines' width it would be given a grid and its specks drawn out into bars: it leaves the
+    // list, and the lines keep their bands.
+    GreyImage image = threeLines(0.0, 0);
+    for (int y0 : {150, 420, 610, 700})
+        for (int y = y0; y < y0 + 3; ++y)
+            for (int x = 95; x < 98; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = 0;
+    VerticalBandList columns = threeUprightBands();
+    columns[1].xRightTop = 86;
+    followLineLeans(image, columns, tier());
+    ASSERT_EQ(columns.count(), 2u);
+    EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{23, 56, 23, 56}));
+    EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{143, 176, 143, 176}));
+    // A paragraph's short last line in the same band is a line: it stays, laid on its glyphs.
+    GreyImage shortLine = shortLineBetweenTwo(0.0);
+    VerticalBandList withLine = threeUprightBands();
+    withLine[1].xRightTop = 86;
+    followLineLeans(shortLine, withLine, tier());
+    ASSERT_EQ(withLine.count(), 3u);
+    EXPECT_EQ(xEdges(withLine[1]), (std::vector<int>{83, 116, 83, 116}));
+}
+
 TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) {
     // Upright glyphs over columns 89 .. 118 (middle 103.5) and a band that missed their left
     // edge at the top (99 .. 143) and took part of its left neighbour (ending at 86) at the
