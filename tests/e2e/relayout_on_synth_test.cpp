@@ -242,19 +242,11 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
         };
         while (pieces.size() >= 2 && stray(0, 1)) pieces.erase(pieces.begin());
         while (pieces.size() >= 2 && stray(pieces.size() - 1, pieces.size() - 2)) pieces.pop_back();
-        // Strokes of one character cut apart by a blank row join first: the pair whose union
-        // is lowest.
-        while (pieces.size() > d.chars.size() && pieces.size() >= 2) {
-            size_t join = 0;
-            for (size_t i = 1; i + 1 < pieces.size(); ++i)
-                if (pieces[i + 1].last - pieces[i].first < pieces[join + 1].last - pieces[join].first) join = i;
-            pieces[join].last = pieces[join + 1].last;
-            pieces.erase(pieces.begin() + static_cast<long>(join) + 1);
-        }
         // Characters set close together may touch once their strokes are thickened by the
-        // cleaning: while the truth has more characters than there are pieces, a piece taller
-        // than one and a half characters is cut at its palest row within its middle half.
-        while (pieces.size() < d.chars.size()) {
+        // cleaning: a piece taller than one and a half characters is cut at its palest row
+        // within its middle half, whatever the count of pieces (a character cut apart elsewhere
+        // may make up the count, and the two touching ones would then share one row).
+        for (;;) {
             const auto tallest = std::max_element(pieces.begin(), pieces.end(),
                                                   [](const Run& a, const Run& b) { return a.size() < b.size(); });
             if (tallest == pieces.end() || tallest->size() < 1.5 * em) break;
@@ -265,6 +257,15 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
             lower.first = cut + 1;
             tallest->last = cut;
             pieces.insert(tallest + 1, lower);
+        }
+        // Strokes of one character cut apart by a blank row join: the pair whose union is
+        // lowest, while there are more pieces than characters.
+        while (pieces.size() > d.chars.size() && pieces.size() >= 2) {
+            size_t join = 0;
+            for (size_t i = 1; i + 1 < pieces.size(); ++i)
+                if (pieces[i + 1].last - pieces[i].first < pieces[join + 1].last - pieces[join].first) join = i;
+            pieces[join].last = pieces[join + 1].last;
+            pieces.erase(pieces.begin() + static_cast<long>(join) + 1);
         }
         if (pieces.empty()) continue;
         ++t.linesRead;
