@@ -10,6 +10,7 @@
 #include "core/trace.h"
 #include "layout/column_finder.h"
 #include "layout/page_placement.h"
+#include "layout/page_slant.h"
 #include "layout/row_placement.h"
 
 namespace {
@@ -184,6 +185,8 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
         seamX = seamFromGap(pages, image.width, image.height);
         if (seamX != -1) trace("seam taken in the gap between the two pages: x=%d\n", seamX);
     }
+    // Only the lines of vertical text tell the slant of a page's sides.
+    if (linesRunDown(waveX, waveY)) slantPageEdgesAsText(pages, image);
     trace("Pages found:\n");
     dumpVerticalBands(pages);
     const int pagesFound = static_cast<int>(pages.count());
