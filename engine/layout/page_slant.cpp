@@ -33,7 +33,7 @@ int measurePageSlant(const GreyImage& image, int left, int right, int top, int b
     const int width = right - left + 1, height = bottom - top + 1;
     const int blocks = (height + kBlockRows - 1) / kBlockRows;
 
-    // Each block's column profile, and where along the page its middle row lies.
+    // Each block's column profile.
     std::vector<std::vector<int>> profiles(static_cast<size_t>(blocks), std::vector<int>(static_cast<size_t>(width), 0));
     long long ink = 0;
     for (int y = top; y <= bottom; ++y) {
@@ -47,14 +47,18 @@ int measurePageSlant(const GreyImage& image, int left, int right, int top, int b
     }
     if (ink * 1000 < static_cast<long long>(kLeastInkPerMille) * width * height) return 0;
 
+    // Where each block's middle row lies along the page, from -0.5 at the top to 0.5 at the foot.
+    std::vector<double> positions(static_cast<size_t>(blocks));
+    for (int b = 0; b < blocks; ++b)
+        positions[static_cast<size_t>(b)] = (std::min(b * kBlockRows + kBlockRows / 2, height - 1) - (height - 1) / 2.0) / (height - 1);
+
     // The sharpness of the profile summed along a slant: the sum of its squares, which is
     // largest when the lines' ink falls into the same columns from top to bottom.
     std::vector<long long> sum(static_cast<size_t>(width));
     auto sharpness = [&](int slant) {
         std::fill(sum.begin(), sum.end(), 0);
         for (int b = 0; b < blocks; ++b) {
-            const double middle = std::min(b * kBlockRows + kBlockRows / 2, height - 1);
-            const int shift = static_cast<int>(std::lround(slant * (middle - (height - 1) / 2.0) / (height - 1)));
+            const int shift = static_cast<int>(std::lround(slant * positions[static_cast<size_t>(b)]));
             const std::vector<int>& profile = profiles[static_cast<size_t>(b)];
             for (int x = std::max(0, shift); x < std::min(width, width + shift); ++x)
                 sum[static_cast<size_t>(x - shift)] += profile[static_cast<size_t>(x)];

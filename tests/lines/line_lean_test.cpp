@@ -45,6 +45,13 @@ GreyImage threeLines(double lean, int middleEnd) {
 // a slope of its own.
 GreyImage shortLineBetweenTwo(double lean) { return threeLines(lean, 300); }
 
+// Expects the band's middle within a column of top at its top row and of bottom at its foot.
+void expectMiddles(const VerticalBand& band, double top, double bottom) {
+    const std::vector<int> edges = xEdges(band);
+    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, top, 1.0);
+    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, bottom, 1.0);
+}
+
 // Upright bands over the three lines of threeLines.
 VerticalBandList threeUprightBands() {
     return verticalList({uprightBand(23, 56, 0, 799, 4), uprightBand(83, 116, 0, 799, 4), uprightBand(143, 176, 0, 799, 4)});
@@ -123,8 +130,7 @@ TEST(LineLean, ABandThatMissedPartOfItsLineFindsTheRestBesideIt) {
     columns[0].xRightTop = 139;
     followLineLeans(image, columns, tier());
     const std::vector<int> edges = xEdges(columns[0]);
-    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 102, 1.0);
-    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 98, 1.0);
+    expectMiddles(columns[0], 102, 98);
     EXPECT_EQ(edges[1] - edges[0] + 1, 39);
 }
 
@@ -136,8 +142,7 @@ TEST(LineLean, AShortLineTakesTheSlantOfTheMeasuredLinesBesideIt) {
     VerticalBandList columns = threeUprightBands();
     followLineLeans(image, columns, tier());
     const std::vector<int> edges = xEdges(columns[1]);
-    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 96, 1.0);
-    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 104, 1.0);
+    expectMiddles(columns[1], 96, 104);
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
 
@@ -153,8 +158,7 @@ TEST(LineLean, AShortLineWhoseBandCrossedItselfTakesTheSlantOfTheLinesBesideIt) 
     columns[1].xRightBottom = 66;
     followLineLeans(image, columns, tier());
     const std::vector<int> edges = xEdges(columns[1]);
-    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 99.5, 1.0);
-    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 99.5, 1.0);
+    expectMiddles(columns[1], 99.5, 99.5);
     EXPECT_EQ(edges[1] - edges[0], 33);
 }
 
@@ -219,8 +223,7 @@ TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) 
     followLineLeans(image, columns, tier());
     const std::vector<int> edges = xEdges(columns[1]);
     EXPECT_GE(std::min(edges[0], edges[2]), 87);
-    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 103.5, 1.0);
-    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 103.5, 1.0);
+    expectMiddles(columns[1], 103.5, 103.5);
     EXPECT_EQ(edges[1] - edges[0], edges[3] - edges[2]);
 }
 
@@ -326,7 +329,6 @@ TEST(LineLean, ALinePressedAgainstANeighbourAtOneEndIsNarrowedAlongItsWholeLengt
     followLineLeans(image, columns, levelBand(0, 399, 0, 799, 1));
     const std::vector<int> edges = xEdges(columns[1]);
     EXPECT_GE(edges[0], 97);
-    EXPECT_NEAR((edges[0] + edges[1]) / 2.0, 109.5, 1.0);
-    EXPECT_NEAR((edges[2] + edges[3]) / 2.0, 109.5, 1.0);
+    expectMiddles(columns[1], 109.5, 109.5);
     EXPECT_EQ(edges[1] - edges[0], edges[3] - edges[2]);
 }
