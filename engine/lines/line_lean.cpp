@@ -209,7 +209,10 @@ bool slantNear(const std::vector<std::pair<uint32_t, double>>& slants, uint32_t 
 // (three on either side) changed evenly across the tier: a least-squares line through their
 // slants against their middles, fitted again without the farthest while one strays by more
 // than kStray. The line's own slant (own, when measured) joins the fit unless it strays from
-// that line and from their median. False with fewer than three lines beside it.
+// that line and from their median. Past the last of the lines fitted (at the end of a tier, or
+// beside lines too short for a slope) the trend is held at its value there: drawn out from three
+// lines a pitch or two apart, a few thousandths of noise in their slants would lean a line
+// several lines away by as many pixels. False with fewer than three lines beside it.
 bool slantTrendNear(const std::vector<std::pair<uint32_t, double>>& slants, const VerticalBandList& columns,
                     uint32_t i, const double* own, double& slant) {
     auto middle = [&](uint32_t k) {
@@ -232,7 +235,8 @@ bool slantTrendNear(const std::vector<std::pair<uint32_t, double>>& slants, cons
             for (size_t k = 1; k < fx.size(); ++k)
                 if (std::fabs(fs[k] - (a + b * fx[k])) > std::fabs(fs[worst] - (a + b * fx[worst]))) worst = k;
             if (std::fabs(fs[worst] - (a + b * fx[worst])) <= kStray) {
-                at = a + b * x;
+                const auto [first, last] = std::minmax_element(fx.begin(), fx.end());
+                at = a + b * std::clamp(x, *first, *last);
                 return true;
             }
             fx.erase(fx.begin() + static_cast<long>(worst));
