@@ -103,30 +103,30 @@ bool fitCells(const HorizontalBandList& characters, int H, double knownPitch, Ce
     }
 }
 
-// The mean bandWidth of the text lines of every line group.
+// The bandWidths of the text lines of every line group.
 class GroupWidths {
 public:
     explicit GroupWidths(const VerticalBandList& columns) {
         for (const VerticalBand& c : columns) {
             if (!hasGroup(c)) continue;
             const size_t g = static_cast<size_t>(groupOf(c));
-            if (g >= sums_.size()) {
-                sums_.resize(g + 1, 0);
-                counts_.resize(g + 1, 0);
-            }
-            sums_[g] += bandWidth(c);
-            counts_[g] += 1;
+            if (g >= widths_.size()) widths_.resize(g + 1);
+            widths_[g].push_back(bandWidth(c));
         }
     }
     // c must be a line with a group.
     int mean(const VerticalBand& c) const {
-        const size_t g = static_cast<size_t>(groupOf(c));
-        return static_cast<int>(sums_[g] / counts_[g]);
+        const std::vector<int>& w = widths_[static_cast<size_t>(groupOf(c))];
+        long long sum = 0;
+        for (const int x : w) sum += x;
+        return static_cast<int>(sum / static_cast<long long>(w.size()));
     }
+    // The upper median: once the lines of a group were given one width, the width most of
+    // them have, whatever the few pressed against a neighbour kept.
+    int typical(const VerticalBand& c) const { return upperMedian(widths_[static_cast<size_t>(groupOf(c))]); }
 
 private:
-    std::vector<long long> sums_;
-    std::vector<int> counts_;
+    std::vector<std::vector<int>> widths_;
 };
 
 }  // namespace
@@ -245,7 +245,7 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     for (const VerticalBand& c : columns) {
         if (!hasGroup(c)) continue;
         // A line as narrow as nothing (both edges crossing) gives no ratio.
-        if (bandWidth(c) >= 1) ratio = static_cast<double>(widths.mean(c)) / bandWidth(c);
+        if (bandWidth(c) >= 1) ratio = static_cast<double>(widths.typical(c)) / bandWidth(c);
         break;
     }
     if (ratio == 0.0) {
@@ -258,7 +258,7 @@ void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {
     for (const VerticalBand& c : columns) {
         double target = 0.0;
         if (hasGroup(c)) {
-            const int m = widths.mean(c);
+            const int m = widths.typical(c);
             target = m;
             if (m / 3 <= bandWidth(c) && bandWidth(c) >= 1) ratio = static_cast<double>(m) / bandWidth(c);
         } else {

@@ -1,5 +1,5 @@
 // Line placement: where the bands of a tier go across it (every text line of a group at the
-// group's mean width, the other bands scaled alike), and how each text line's body is stretched
+// group's width, the other bands scaled alike), and how each text line's body is stretched
 // along the line onto its group's character grid.
 #pragma once
 
@@ -35,8 +35,11 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 void evenNarrowBands(VerticalBandList& columns);
 
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
-// row: a text line with a group takes its group's mean width, every other band its own width
-// times the ratio of the last line's mean to its own width, all scaled to the row's width.
+// row: a text line with a group takes its group's width, every other band its own width times
+// the ratio of the last line's group width to its own width, all scaled to the row's width.
+// The group's width is the upper median of its lines' bandWidths: after equalizeLineWidths
+// most lines have the width it gave them, and a mean would fall below it by the few pressed
+// against a neighbour, drawing the whole group narrower than lines of its type size elsewhere.
 // A caller must know: without any line of a group every band keeps its own mean edges.
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row);
 

@@ -122,6 +122,20 @@ TEST(LinePlacement, LinesOfAGroupTakeItsMeanWidthAboutTheirMiddleUpToTheirNeighb
     EXPECT_EQ(xEdges(columns[3]), (std::vector<int>{140, 150, 140, 150}));
 }
 
+TEST(LinePlacement, ALinePressedNarrowDoesNotDrawItsWholeGroupNarrower) {
+    // Two groups of one type size: three lines 100 wide and one pressed to 70 by its ruby, and
+    // three lines 120 wide. The lines that took their group's width come out at one scale in
+    // both groups (a mean of 92 would draw the first group 8 % narrower than the second).
+    VerticalBandList columns = verticalList({line(0, 99), line(110, 209), line(220, 319), line(330, 399),
+                                             line(410, 529, 1), line(540, 659, 1), line(670, 789, 1)});
+    calcColumnsDestX(columns, levelBand(0, 789, 0, 199, 1));
+    auto scaleOf = [&](uint32_t i) {
+        return (columns[i].destRight - columns[i].destLeft + 1) / static_cast<double>(bandWidth(columns[i]));
+    };
+    EXPECT_NEAR(scaleOf(0), scaleOf(4), 0.01);
+    EXPECT_NEAR(scaleOf(2), scaleOf(6), 0.01);
+}
+
 TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
     // Ruby right of a line, found 15 wide at the top and drawn out to 28 at the bottom: it keeps
     // the edge it shares with its line and is 15 wide at both ends. A band standing alone keeps
