@@ -19,10 +19,10 @@ Frame columnFrame(const HorizontalBand& region, const GreyImage& image) {
     return f;
 }
 
-Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work) {
+Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work, int firstColumn) {
     Frame f = columnFrame(region, image);
     const int from = std::max(region.yTopLeft, 0), to = std::min(region.yBottomLeft, image.height - 1);
-    const int left = std::max(region.xLeft, 0), right = std::min(region.xRight, image.width - 1);
+    const int left = std::max({region.xLeft, firstColumn, 0}), right = std::min(region.xRight, image.width - 1);
     const int rows = std::max(to - from + 1, 1);
     work.reset(rows, std::max(right - left + 1, 1), 255);
     if (to >= from && right >= left) {

@@ -10,6 +10,7 @@
 // Used by the band finders of this folder; other folders use the named forms of line_probes.h.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -101,8 +102,10 @@ struct Frame {
 // A frame over the columns of a HorizontalBand region (vertical lines).
 Frame columnFrame(const HorizontalBand& region, const GreyImage& image);
 // The same frame over a private work copy: work receives the region's rows of image stored as
-// columns, which the band finders read and whiten.
-Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work);
+// columns, which the band finders read and whiten. Columns left of firstColumn are not copied:
+// the probes read them as white, so a caller that would whiten them first need not copy them.
+Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work,
+                      int firstColumn = INT_MIN);
 // A frame over the rows of a VerticalBand region (horizontal lines).
 Frame rowFrame(const VerticalBand& region, const GreyImage& image);
 // The same frame over a private work copy of the region's top-row columns (every row), which the

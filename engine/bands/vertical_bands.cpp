@@ -124,7 +124,11 @@ void subdivideVerticalBand(VerticalBandList& parts, const VerticalBand& band,
                            double rangeRatio, double slopeRatio, int stepDivisor) {
     parts.setCount(0);
     GreyImage work;
-    const probes::Frame f = probes::columnWorkFrame(region, image, work);
+    // The search whitens everything left of the band before it starts: that part of the tier
+    // is not copied at all. A few columns are kept before the band so that the edge of the
+    // whitened strip lies within the copy, where it is rounded as it would be in a whole one.
+    const probes::Frame f =
+        probes::columnWorkFrame(region, image, work, std::min(band.xLeftTop, band.xLeftBottom) - 4);
     const int H = bandHeight(region);
     probes::BandSearch c;
     c.percent = threshold;

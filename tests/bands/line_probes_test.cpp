@@ -36,6 +36,34 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
         }
 }
 
+TEST(LineProbes, AWorkCopyFromAColumnOnReadsAsACopyWhitenedBeforeIt) {
+    // A copy of the region's columns from 60 on must answer every walk, slanted lines crossing
+    // column 60 included, as a whole copy whose columns before 60 were whitened.
+    uint32_t seed = 7;
+    const GreyImage image = filled(150, 400, [&seed](int, int) {
+        nextNoise(seed);
+        return (seed >> 24) < 6 ? (seed >> 8) & 0x7F : 255;
+    });
+    const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
+    GreyImage whole, part;
+    const probes::Frame wholeFrame = probes::columnWorkFrame(region, image, whole);
+    probes::whitenBetween(wholeFrame, whole, probes::Line{10, 10}, probes::Line{59, 59});
+    probes::Frame a = wholeFrame, b = probes::columnWorkFrame(region, image, part, 60);
+    std::vector<int> countsA, countsB;
+    probes::countInkedPositions(a, countsA);
+    probes::countInkedPositions(b, countsB);
+    EXPECT_EQ(countsA, countsB);
+    for (int top = 30; top < 100; top += 2)
+        for (int bottom = top - 30; bottom <= top + 30; bottom += 5) {
+            const probes::Line l{top, bottom};
+            double wa = 0, wb = 0;
+            ASSERT_EQ(probes::ink(a, l, wa), probes::ink(b, l, wb)) << top << "," << bottom;
+            ASSERT_EQ(wa, wb);
+            for (int percent : {0, 5, 40})
+                ASSERT_EQ(probes::isClear(a, l, percent), probes::isClear(b, l, percent)) << top << "," << bottom;
+        }
+}
+
 TEST(LineProbes, PullingBackALineFromPastTheRegionEnds) {
     // Past the region a line counts no pixel and is always clear: straightening it must stop
     // there rather than walk it right for ever.
