@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "bands/band_geometry.h"
+
 namespace {
 
 // Rows are summed in blocks this high: within a block a slant of maxSlant moves a line by less
@@ -90,6 +92,9 @@ int measurePageSlant(const GreyImage& image, int left, int right, int top, int b
 }
 
 void slantPageEdgesAsText(VerticalBandList& pages, const GreyImage& image) {
+    // The room an edge may take: up to the neighbouring bands (the other page of a spread, a
+    // seam) and the sides of the image.
+    const HorizontalBand sheet = rowBetween(0, image.width - 1, 0, 0, image.height - 1, image.height - 1);
     for (uint32_t i = 0; i < pages.count(); ++i) {
         VerticalBand& page = pages[i];
         if (page.type != 2) continue;
@@ -100,19 +105,14 @@ void slantPageEdgesAsText(VerticalBandList& pages, const GreyImage& image) {
         if (std::abs(leftSlant - rightSlant) <= height / kFanningPerHeight) continue;
         // Up to 5 % either way: 3 degrees, past any skew a scanner leaves.
         const int slant = measurePageSlant(image, left, right, page.yTop, page.yBottom, height / 20);
-        // The room an edge may take: up to the neighbouring bands (the other page of a spread,
-        // a seam) and the sides of the image.
-        const int leftTopLimit = i > 0 ? pages[i - 1].xRightTop + 1 : 0;
-        const int leftBottomLimit = i > 0 ? pages[i - 1].xRightBottom + 1 : 0;
-        const int rightTopLimit = i + 1 < pages.count() ? pages[i + 1].xLeftTop - 1 : image.width - 1;
-        const int rightBottomLimit = i + 1 < pages.count() ? pages[i + 1].xLeftBottom - 1 : image.width - 1;
+        const NeighbourRoom room = roomBetweenNeighbours(pages, i, i, sheet);
         const int newLeft = std::min(page.xLeftTop, page.xLeftBottom - slant);
-        if (newLeft >= leftTopLimit && newLeft + slant >= leftBottomLimit) {
+        if (newLeft >= room.leftTop && newLeft + slant >= room.leftBottom) {
             page.xLeftTop = newLeft;
             page.xLeftBottom = newLeft + slant;
         }
         const int newRight = std::max(page.xRightTop, page.xRightBottom - slant);
-        if (newRight <= rightTopLimit && newRight + slant <= rightBottomLimit) {
+        if (newRight <= room.rightTop && newRight + slant <= room.rightBottom) {
             page.xRightTop = newRight;
             page.xRightBottom = newRight + slant;
         }

@@ -103,30 +103,33 @@ bool fitCells(const HorizontalBandList& characters, int H, double knownPitch, Ce
     }
 }
 
-// The bandWidths of the text lines of every line group.
+// The mean and the upper median of the bandWidths of the text lines of every line group,
+// reckoned once for all the lines asking.
 class GroupWidths {
 public:
     explicit GroupWidths(const VerticalBandList& columns) {
+        std::vector<std::vector<int>> widths;
         for (const VerticalBand& c : columns) {
             if (!hasGroup(c)) continue;
             const size_t g = static_cast<size_t>(groupOf(c));
-            if (g >= widths_.size()) widths_.resize(g + 1);
-            widths_[g].push_back(bandWidth(c));
+            if (g >= widths.size()) widths.resize(g + 1);
+            widths[g].push_back(bandWidth(c));
+        }
+        for (const std::vector<int>& w : widths) {
+            long long sum = 0;
+            for (const int x : w) sum += x;
+            means_.push_back(w.empty() ? 0 : static_cast<int>(sum / static_cast<long long>(w.size())));
+            typicals_.push_back(w.empty() ? 0 : upperMedian(w));
         }
     }
     // c must be a line with a group.
-    int mean(const VerticalBand& c) const {
-        const std::vector<int>& w = widths_[static_cast<size_t>(groupOf(c))];
-        long long sum = 0;
-        for (const int x : w) sum += x;
-        return static_cast<int>(sum / static_cast<long long>(w.size()));
-    }
+    int mean(const VerticalBand& c) const { return means_[static_cast<size_t>(groupOf(c))]; }
     // The upper median: once the lines of a group were given one width, the width most of
     // them have, whatever the few pressed against a neighbour kept.
-    int typical(const VerticalBand& c) const { return upperMedian(widths_[static_cast<size_t>(groupOf(c))]); }
+    int typical(const VerticalBand& c) const { return typicals_[static_cast<size_t>(groupOf(c))]; }
 
 private:
-    std::vector<std::vector<int>> widths_;
+    std::vector<int> means_, typicals_;
 };
 
 }  // namespace

@@ -5,14 +5,22 @@
 #include "bands/probe_frame.h"
 #include "test_support.h"
 
+namespace {
+
+// Specks on white, 150 x 400: about density pixels in every 256 dark, from the noise seed.
+GreyImage speckled(uint32_t seed, uint32_t density) {
+    return filled(150, 400, [&seed, density](int, int) {
+        nextNoise(seed);
+        return (seed >> 24) < density ? (seed >> 8) & 0x7F : 255;
+    });
+}
+
+}  // namespace
+
 TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
     // Sparse specks on white: walks that step over blank positions and blocks must give the
     // same answers as walks that read every pixel.
-    uint32_t seed = 99;
-    const GreyImage image = filled(150, 400, [&seed](int, int) {
-        nextNoise(seed);
-        return (seed >> 24) < 3 ? (seed >> 8) & 0x7F : 255;
-    });
+    const GreyImage image = speckled(99, 3);
     const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
     const probes::Frame plain = probes::columnFrame(region, image);
     probes::Frame counted = plain;
@@ -39,11 +47,7 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
 TEST(LineProbes, AWorkCopyFromAColumnOnReadsAsACopyWhitenedBeforeIt) {
     // A copy of the region's columns from 60 on must answer every walk, slanted lines crossing
     // column 60 included, as a whole copy whose columns before 60 were whitened.
-    uint32_t seed = 7;
-    const GreyImage image = filled(150, 400, [&seed](int, int) {
-        nextNoise(seed);
-        return (seed >> 24) < 6 ? (seed >> 8) & 0x7F : 255;
-    });
+    const GreyImage image = speckled(7, 6);
     const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
     GreyImage whole, part;
     const probes::Frame wholeFrame = probes::columnWorkFrame(region, image, whole);
