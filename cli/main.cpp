@@ -69,6 +69,12 @@ void inspectSheet(void* context, const char* inputPath, const GreyImage& analyse
     }
 }
 
+// Reports a sheet written otherwise than analysed, on standard error beside the progress.
+void reportNotice(void*, const char* inputPath, const char* text) {
+    std::fprintf(stderr, "tovel-cli: %s: written cleaned, as loaded: %s\n",
+                 std::filesystem::path(inputPath).filename().c_str(), text);
+}
+
 // Why writing into folder failed, as far as can be told afterwards; empty when nothing shows.
 std::string describeWriteFailure(const std::string& folder) {
     std::error_code ec;
@@ -221,6 +227,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     LayoStages stages = defaultLayoStages();
+    stages.notice = reportNotice;
     if (!overlay.empty()) {
         if (!usableFolder(overlay, "overlay", true)) return kExitUsage;
         stages.inspect = inspectSheet;

@@ -31,8 +31,11 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
 void fusePages(VerticalBandList& pages, double waveX, int imageWidth);
 
 // Removes the seams, setting seamX to the mean x of the last one, and the bands narrower than
-// 0.524 waveX at both ends.
-void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX);
+// 0.524 waveX at both ends. A seam whose middle lies outside the middle half of the sheet is the
+// edge of the book or of a cover: it sets no seamX and the bands beyond it go with it. An
+// outermost band within a tenth of the sheet's side, next to a page at least three times as
+// wide, is a strip of the facing page and goes too.
+void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth);
 
 // The seam of a spread whose binding shows no dark edge (only a shadow, which cleaning removes):
 // on a landscape sheet where exactly two pages are left, the middle of the gap between them when

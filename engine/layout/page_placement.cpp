@@ -107,6 +107,13 @@ void calcPagesDestX(VerticalBandList& pages, const GreyImage& image) {
             const int c = (page.xLeftTop + page.xLeftBottom + page.xRightTop + page.xRightBottom) / 4;
             page.destLeft = c - (w - 1) / 2;
             page.destRight = c + w / 2;
+            // A page straightened next to the sheet's side may reach past it: it is moved in by
+            // the overhang rather than have its outer ink cut off.
+            const int shift = std::max(0, -page.destLeft) - std::max(0, page.destRight - (image.width - 1));
+            if (w <= image.width) {
+                page.destLeft += shift;
+                page.destRight += shift;
+            }
         }
         trace("[%d,%d] ", page.destLeft, page.destRight);
     }

@@ -11,7 +11,7 @@
 void expandVerticalBands(VerticalBandList& bands, const HorizontalBand& area, int margin);
 
 // Gives every page of type 2 destLeft/destRight: a strip as wide as its ink (inkWidth), centred
-// on the page's mean x. Traces "calcPagesDestX(): ", "[%d,%d] " per page and a line end.
+// on the page's mean x, moved in when it would reach past a side of the image. Traces "calcPagesDestX(): ", "[%d,%d] " per page and a line end.
 void calcPagesDestX(VerticalBandList& pages, const GreyImage& image);
 
 // Adds filler bands of type 1 before, between and after the pages, so that the resampling

@@ -9,6 +9,7 @@
 #include "layout/page_finder.h"
 #include "lines/line_stage.h"
 #include "pipeline/image_io.h"
+#include "pipeline/output_check.h"
 #include "pipeline/output_layout.h"
 #include "prep/sheet_cleaning.h"
 #include "prep/wave_lengths.h"
@@ -30,15 +31,8 @@ struct SheetWork {
     bool analysed = true;  // false when the spectrum showed no usable text lattice
     double cleanWaveX = 0.0;  // the wave lengths as measured, before any turn swaps them:
     double cleanWaveY = 0.0;  // both cleanings use these
+    int turns = 0;  // quarter turns clockwise the analysis gave the sheet
 };
-
-// The number of pixels darker than mid grey.
-long long countInk(const GreyImage& image) {
-    long long n = 0;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) n += image.at(x, y) < 128;
-    return n;
-}
 
 void coverWholeSheet(HorizontalBand& sheet, const GreyImage& image) {
     sheet.xLeft = 0;
@@ -69,6 +63,7 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
         coverWholeSheet(w.sheet, w.image);
         w.pages.setCount(0);
         w.seamX = -1;
+        w.turns = 0;
         return kLayoDone;
     };
     const int r = findPages(w.sheet, w.waveX, w.waveY, w.image, w.seamX, options, w.pages);
@@ -85,6 +80,7 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
         w.master = masterBackup;
         w.image.companion = &w.master;
         rotateQuarterTurns(w.image, k);
+        w.turns = k;
         trace("画像を %d 度回転。\n", 90 * k);
         if (!showPreview(w.image)) break;
         if (mode == 2) {
@@ -113,17 +109,51 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
     return kLayoDone;
 }
 
-// Composes the part band of master and saves it under outputPath with suffix inserted.
-int writeOutput(const GreyImage& master, const HorizontalBand& band, const char* outputPath,
-                const char* suffix) {
+// Saves out under outputPath with suffix inserted; an output that could not be composed (a band
+// too large for one image) fails like a save.
+int writeOutput(bool composed, const GreyImage& out, const char* outputPath, const char* suffix) {
     sjisString path(outputPath);
     path.insertSuffix(suffix);
-    GreyImage out;
-    if (!compose(master, band, out) || saveGreyImage(path.c_str(), out) != 0) {
+    if (!composed || saveGreyImage(path.c_str(), out) != 0) {
         trace("Error: JPEG に書き込めません。ファイル = %s\n", path.c_str());
         return kLayoWriteFailed;
     }
     return kLayoDone;
+}
+
+// The one or two images a sheet is written as: the bands of master, shifted and cut as the
+// options and the pages found say.
+struct SheetOutputs {
+    bool divide = false;
+    HorizontalBand r1, r2;
+    GreyImage out1, out2;  // out2 (the right page) only when divided
+    bool composed = false;  // compose was tried; ok1 and ok2 tell whether it made each image
+    bool ok1 = false, ok2 = false;
+
+    long long ink() const { return countInk(out1) + (divide ? countInk(out2) : 0); }
+};
+
+void planOutputs(const SheetWork& w, const LayoOptions& options, SheetOutputs& o) {
+    const int width = w.master.width;
+    const int height = w.master.height;
+    o.divide = options.dividePage != 0;
+    const bool single = w.seamX == -1 && width < height && !options.dividePage;
+    const int dx = horizontalShift(w.pages, w.seamX, width, single, o.divide);
+    outputBands(w.sheet, width, dx, o.divide, o.r1, o.r2);
+    if (options.setMargin) {
+        fitBandToPages(o.r1, w.pages, 0.6f);
+        addMargins(o.r1, options.horizontalMargin, options.verticalMargin);
+        if (o.divide) {
+            fitBandToPages(o.r2, w.pages, 0.6f);
+            addMargins(o.r2, options.horizontalMargin, options.verticalMargin);
+        }
+    }
+}
+
+void composeOutputs(const GreyImage& master, SheetOutputs& o) {
+    o.ok1 = compose(master, o.r1, o.out1);
+    o.ok2 = o.divide && compose(master, o.r2, o.out2);
+    o.composed = true;
 }
 
 // Steps from loading to saving; answers the result code.
@@ -168,48 +198,59 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     setProgress(0.95f);
     appendStatusText("出力しています……");
     cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
-    const long long inkBefore = countInk(w.master);
     if (options.removeHeader) removeHeaderRows(w.pages);
-    if (!w.pages.empty()) {
-        eraseOutsidePages(w.master, w.pages, w.sheet);
-        // Whitening outside the text removes specks, borders and, when asked, headers: never
-        // nearly all the ink. When it would leave less than a fifth, the pages found are not the
-        // text (a frame taken for a seam, a page read on its side), and the sheet is written
-        // cleaned as it was loaded.
-        const long long inkAfter = countInk(w.master);
-        if (!asLoaded.pixels.empty() && inkAfter * 5 < inkBefore) {
-            trace("the analysis would erase %lld of %lld dark pixels: the sheet is written cleaned, as loaded.\n",
-                  inkBefore - inkAfter, inkBefore);
+    // The sheet as loaded, upright and cleaned as the output is: what the outputs are held
+    // against, and what is written when they fail.
+    long long textInk = 0, sheetInk = 0;
+    if (!w.pages.empty() && !asLoaded.pixels.empty()) {
+        if (w.turns != 0) rotateQuarterTurns(asLoaded, w.turns);
+        cleanForOutput(asLoaded, w.cleanWaveX, w.cleanWaveY);
+        textInk = countTextInk(asLoaded, w.pages);
+        sheetInk = countInk(asLoaded);
+    }
+    if (!w.pages.empty()) eraseOutsidePages(w.master, w.pages, w.sheet);
+    SheetOutputs outputs;
+    planOutputs(w, options, outputs);
+
+    // Before anything is written, the outputs are held against the text found: a shift or a
+    // crop must not cut it off, and the outputs must keep its ink. When they would not, the pages
+    // found are not the text (a book edge taken for a seam, a page misread), and the sheet is
+    // written cleaned, as loaded (upright when it was turned).
+    if (!w.pages.empty() && !asLoaded.pixels.empty()) {
+        const char* why = nullptr;
+        long long outputInk = 0;
+        if (textOutsideOutput(w.pages, outputs.r1, outputs.r2, outputs.divide, w.master.width,
+                              w.master.height)) {
+            why = "the shift or crop would cut text off the sheet";
+            trace("the output would cut text found off the sheet: the sheet is written cleaned, as loaded.\n");
+        } else {
+            composeOutputs(w.master, outputs);
+            outputInk = outputs.ink();
+            trace("text kept: %lld of %lld dark pixels.\n", outputInk, textInk);
+            if (losesText(outputInk, textInk, sheetInk)) {
+                why = "the re-layout would lose text";
+                trace("the output would keep %lld of the text's %lld dark pixels (%lld on the sheet): the sheet is written cleaned, as loaded.\n",
+                      outputInk, textInk, sheetInk);
+            }
+        }
+        if (why) {
             w.master = std::move(asLoaded);
-            cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
             w.pages.setCount(0);
             w.seamX = -1;
             coverWholeSheet(w.sheet, w.master);
+            planOutputs(w, options, outputs);
+            outputs.composed = false;
+            if (stages.notice) stages.notice(stages.noticeContext, inputPath, why);
         }
     }
-    const int width = w.master.width;
-    const int height = w.master.height;
-    bool divide = options.dividePage != 0;
-    const bool single = w.seamX == -1 && width < height && !options.dividePage;
+    if (!outputs.composed) composeOutputs(w.master, outputs);
 
-    const int dx = horizontalShift(w.pages, w.seamX, width, single, divide);
-    HorizontalBand r1, r2;
-    outputBands(w.sheet, width, dx, divide, r1, r2);
-    if (options.setMargin) {
-        fitBandToPages(r1, w.pages, 0.6f);
-        addMargins(r1, options.horizontalMargin, options.verticalMargin);
-        if (divide) {
-            fitBandToPages(r2, w.pages, 0.6f);
-            addMargins(r2, options.horizontalMargin, options.verticalMargin);
-        }
-    }
-
-    if (divide) {
-        const int r = writeOutput(w.master, r2, outputPath, "-tovel-1");
+    if (outputs.divide) {
+        const int r = writeOutput(outputs.ok2, outputs.out2, outputPath, "-tovel-1");
         if (r != kLayoDone) return r;
-        return writeOutput(w.master, r1, outputPath, "-tovel-2");
+        return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel-2");
     }
-    return writeOutput(w.master, r1, outputPath, "-tovel");
+    return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel");
 }
 
 }  // namespace

@@ -29,12 +29,18 @@ using PageFinder = int (*)(HorizontalBand& sheet, double& waveX, double& waveY, 
 using LayoInspector = void (*)(void* context, const char* inputPath, const GreyImage& analysed,
                                const VerticalBandList& pages, int seamX, double waveY);
 
+// Told why a sheet was written otherwise than analysed (the analysis was not trusted): a short
+// text for the per-sheet report. It must not keep the pointers past the call.
+using LayoNotice = void (*)(void* context, const char* inputPath, const char* text);
+
 // The analysis stages LAYO runs. A stage that is not present (nullptr) is skipped: without a page
 // finder no pages are found and the whole sheet is written.
 struct LayoStages {
     PageFinder findPages = nullptr;
     LayoInspector inspect = nullptr;  // optional, for inspection images; changes no output
     void* inspectContext = nullptr;
+    LayoNotice notice = nullptr;  // optional
+    void* noticeContext = nullptr;
 };
 
 // The stages of this build.

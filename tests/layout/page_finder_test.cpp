@@ -54,10 +54,55 @@ TEST(PageDecisions, CleaningKeepsTheSeamPositionAndDropsSlivers) {
     VerticalBandList pages = listOf({band(10, 400, 2), band(480, 520, 3), band(600, 624, 2), band(700, 725, 2)});
     pages[1].xLeftBottom = 484;  // a slanted seam
     int seamX = -1;
-    dropSeamsAndSlivers(pages, 50, seamX);
+    dropSeamsAndSlivers(pages, 50, seamX, 1000);
     EXPECT_EQ(seamX, (480 + 484 + 520 + 520) / 4);
     ASSERT_EQ(pages.count(), 2u) << "25 columns (0.5 waveX) is too narrow for a page, 26 is not";
     EXPECT_EQ(pages[1].xLeftTop, 700);
+}
+
+TEST(PageDecisions, ABookEdgeNearASideIsNoSeamAndTakesTheFacingPageStripWithIt) {
+    // A sliver of the facing page, the dark edge of the book, then the page itself.
+    VerticalBandList left = listOf({band(10, 60, 2), band(100, 130, 3), band(200, 980, 2)});
+    int seamX = -1;
+    dropSeamsAndSlivers(left, 50, seamX, 1000);
+    EXPECT_EQ(seamX, -1) << "a seam at a tenth of the width would move the page by 40 % of it";
+    ASSERT_EQ(left.count(), 1u);
+    EXPECT_EQ(left[0].xLeftTop, 200);
+
+    VerticalBandList right = listOf({band(20, 800, 2), band(880, 900, 3), band(930, 990, 2)});
+    seamX = -1;
+    dropSeamsAndSlivers(right, 50, seamX, 1000);
+    EXPECT_EQ(seamX, -1);
+    ASSERT_EQ(right.count(), 1u);
+    EXPECT_EQ(right[0].xRightTop, 800);
+
+    VerticalBandList spread = listOf({band(20, 300, 2), band(260, 280, 3), band(300, 980, 2)});
+    seamX = -1;
+    dropSeamsAndSlivers(spread, 50, seamX, 1000);
+    EXPECT_EQ(seamX, 270) << "at a quarter of the width a seam still parts a spread";
+    EXPECT_EQ(spread.count(), 2u);
+}
+
+TEST(PageDecisions, ANarrowStripAtASideNextToAWidePageIsTheFacingPage) {
+    int seamX = -1;
+    VerticalBandList strip = listOf({band(100, 900, 2), band(930, 990, 2)});
+    dropSeamsAndSlivers(strip, 50, seamX, 1000);
+    ASSERT_EQ(strip.count(), 1u);
+    EXPECT_EQ(strip[0].xLeftTop, 100);
+
+    VerticalBandList leftStrip = listOf({band(5, 90, 2), band(150, 900, 2)});
+    dropSeamsAndSlivers(leftStrip, 50, seamX, 1000);
+    ASSERT_EQ(leftStrip.count(), 1u);
+    EXPECT_EQ(leftStrip[0].xLeftTop, 150);
+
+    VerticalBandList inside = listOf({band(100, 700, 2), band(800, 880, 2)});
+    dropSeamsAndSlivers(inside, 50, seamX, 1000);
+    EXPECT_EQ(inside.count(), 2u) << "a band away from the side is a page's own";
+
+    VerticalBandList peers = listOf({band(650, 880, 2), band(910, 995, 2)});
+    dropSeamsAndSlivers(peers, 50, seamX, 1000);
+    EXPECT_EQ(peers.count(), 2u) << "next to a page less than three times as wide";
+    EXPECT_EQ(seamX, -1);
 }
 
 TEST(PageDecisions, ASeamIsAStraightDarkEdge) {

@@ -164,3 +164,27 @@ TEST(RowPlacement, TiersWithinSixPercentShareATrack) {
     EXPECT_EQ(apart[1].rows()[0].destTop, 17);
     EXPECT_EQ(apart[1].rows()[1].destBottom, 97);
 }
+
+TEST(PagePlacement, APageStraightenedAtTheSheetsSideIsMovedInsideIt) {
+    // Ink from x 0 to 79 on a slanted page whose mean x lies 20 columns from the left side: a
+    // strip 80 wide centred there would start 20 columns before the sheet.
+    GreyImage image = inked(200, 100, [](int x, int) { return x < 80 && x % 4 == 0; });
+    VerticalBandList pages;
+    VerticalBand page = uprightBand(0, 79, 0, 99, 2);
+    page.xLeftTop = -40;
+    page.xRightTop = 39;
+    pages.append(page);
+    calcPagesDestX(pages, image);
+    EXPECT_EQ(pages[0].destLeft, 0);
+    EXPECT_GE(pages[0].destRight, 76);
+    EXPECT_LE(pages[0].destRight, 79);
+
+    VerticalBand right = uprightBand(160, 199, 0, 99, 2);
+    right.xRightTop = 239;
+    right.xLeftTop = 200;
+    image = inked(200, 100, [](int x, int) { return x >= 160 && x % 4 == 0; });
+    pages.setCount(0);
+    pages.append(right);
+    calcPagesDestX(pages, image);
+    EXPECT_EQ(pages[0].destRight, 199);
+}

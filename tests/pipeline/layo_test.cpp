@@ -217,8 +217,80 @@ TEST_F(Pipeline, PagesThatWouldEraseNearlyAllTheInkAreNotTrusted) {
     g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 10, 20, 12, 18); };
     TraceCapture capture;
     EXPECT_EQ(run(sheet("e.png", 200, 320, 5, 5, 195, 315), options, stages), 0);
-    EXPECT_TRUE(contains(capture.text(), "the analysis would erase"));
+    EXPECT_TRUE(contains(capture.text(), "the output would keep"));
     GreyImage kept = output("e-tovel.png");
     EXPECT_GT(darkPixels(kept, 101, 21, 190, 300), 0);
     EXPECT_GT(darkPixels(kept, 31, 21, 100, 300), 0);
+}
+
+namespace {
+
+std::vector<std::string> g_notices;
+
+void collectNotice(void*, const char* inputPath, const char* text) {
+    g_notices.push_back(fs::path(inputPath).filename().string() + ": " + text);
+}
+
+}  // namespace
+
+TEST_F(Pipeline, NoShiftOrCropPushesTheTextFoundOffTheSheet) {
+    // Text from x 50 to 350 and a mark right of the page, at x 370 to 390, which the whitening
+    // outside the text takes away.
+    const GreyImage textAndMark = inked(400, 320, [](int x, int y) {
+        const bool text = x >= 50 && x < 350 && y >= 30 && y < 290 && (x - 50) % 8 < 5 && (y - 30) % 8 < 5;
+        return text || (x >= 370 && x < 390 && y >= 100 && y < 200);
+    });
+    // A book edge taken for a seam near the left side of a portrait sheet: the shift it asks
+    // for would move the right part of the page past the sheet's edge.
+    g_notices.clear();
+    stages.notice = collectNotice;
+    script({0});
+    g_script.find = [](GreyImage&, int& seamX, VerticalBandList& pages) {
+        onePage(pages, 40, 360, 40, 360);
+        seamX = 30;
+    };
+    TraceCapture capture;
+    EXPECT_EQ(run(save("edge.png", textAndMark), options, stages), 0);
+    EXPECT_TRUE(contains(capture.text(), "the output would cut text found off the sheet"));
+    ASSERT_EQ(g_notices.size(), 1u);
+    EXPECT_EQ(g_notices[0], "edge.png: the shift or crop would cut text off the sheet");
+    const GreyImage kept = output("edge-tovel.png");
+    ASSERT_EQ(kept.width, 400);
+    EXPECT_GT(darkPixels(kept, 300, 40, 350, 280), 0) << "the right part of the text is still there";
+    EXPECT_GT(darkPixels(kept, 370, 100, 390, 200), 0) << "written as loaded: nothing whitened";
+
+    // The same page with no seam is trusted: its text stays and nothing is reported.
+    g_notices.clear();
+    script({0});
+    g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 40, 360, 40, 360); };
+    EXPECT_EQ(run(save("page.png", textAndMark), options, stages), 0);
+    EXPECT_TRUE(g_notices.empty());
+    const GreyImage page = output("page-tovel.png");
+    EXPECT_EQ(darkPixels(page, 365, 0, 400, 320), 0) << "whitened right of the page";
+    EXPECT_GT(darkPixels(page, 300, 40, 350, 280), 0);
+}
+
+TEST_F(Pipeline, AnOutputKeepingClearlyLessThanTheTextIsNotWritten) {
+    // The columns found hold only the left third of a tier's text: whitening between columns
+    // would take the rest.
+    g_notices.clear();
+    stages.notice = collectNotice;
+    script({0});
+    g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 10, 190, 10, 70); };
+    TraceCapture capture;
+    EXPECT_EQ(run(sheet("lost.png", 200, 320, 20, 30, 180, 290), options, stages), 0);
+    EXPECT_TRUE(contains(capture.text(), "the output would keep"));
+    ASSERT_EQ(g_notices.size(), 1u);
+    EXPECT_EQ(g_notices[0], "lost.png: the re-layout would lose text");
+    EXPECT_GT(darkPixels(output("lost-tovel.png"), 120, 30, 180, 290), 0);
+
+    // Turned a quarter by the analysis, the sheet is written as loaded but upright.
+    g_notices.clear();
+    script({2, 0});
+    g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 10, 310, 10, 40); };
+    EXPECT_EQ(run(sheet("turned.png", 200, 320, 20, 30, 180, 290), options, stages), 0);
+    EXPECT_EQ(g_notices.size(), 1u);
+    const GreyImage turned = output("turned-tovel.png");
+    EXPECT_EQ(turned.width, 320);
+    EXPECT_EQ(turned.height, 200);
 }
