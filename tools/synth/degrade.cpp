@@ -26,12 +26,14 @@ struct Warp {
     }
 };
 
-// Grey of the clean sheet at (x, y): paper, darkened by the gutter shadow, under the ink.
-std::vector<float> paperAndInk(const SynthOptions& o, const InkCanvas& canvas) {
+// Grey of the clean sheet at (x, y): paper, darkened by the gutter shadow, under the ink. The
+// seam lies at seam, between pages spreadWidth wide together.
+std::vector<float> paperAndInk(const SynthOptions& o, const InkCanvas& canvas, double seam,
+                               double spreadWidth) {
     const int w = canvas.width, h = canvas.height;
     std::vector<float> shade(static_cast<size_t>(w), static_cast<float>(o.paperTone));
     if (o.spread && o.gutter > 0) {
-        const double seam = w / 2.0, sigma = w * 0.025;
+        const double sigma = spreadWidth * 0.025;
         for (int x = 0; x < w; ++x) {
             const double d = (x + 0.5 - seam) / sigma;
             shade[static_cast<size_t>(x)] *= static_cast<float>(1.0 - o.gutter * std::exp(-d * d));
@@ -39,7 +41,7 @@ std::vector<float> paperAndInk(const SynthOptions& o, const InkCanvas& canvas) {
     }
     // The binding itself: a dark strip, its edges softened over a pixel.
     if (o.spread && o.bindingMm > 0) {
-        const double half = o.bindingMm / 25.4 * o.dpi / 2, seam = w / 2.0;
+        const double half = o.bindingMm / 25.4 * o.dpi / 2;
         for (int x = 0; x < w; ++x) {
             const double d = std::fabs(x + 0.5 - seam) - half;
             const double cover = std::clamp(0.5 - d, 0.0, 1.0);
@@ -94,7 +96,13 @@ void gaussianBlur(std::vector<float>& img, int w, int h, double sigma) {
 void degradeSheet(const SynthOptions& o, const InkCanvas& canvas, SynthRandom& random,
                   GreyImage& sheet, SheetTruth& truth) {
     const int w = canvas.width, h = canvas.height;
-    const std::vector<float> clean = paperAndInk(o, canvas);
+    // A sliver or book edge beside a spread moves its seam off the sheet's middle.
+    double seam = w / 2.0, spreadWidth = w;
+    if (truth.hasSeam && truth.pages.size() == 2) {
+        seam = truth.seam.p[0].x;
+        spreadWidth = truth.pages[0].box.p[1].x - truth.pages[1].box.p[0].x;
+    }
+    const std::vector<float> clean = paperAndInk(o, canvas, seam, spreadWidth);
     const double theta = o.rotateDegrees * kPi / 180.0;
     const Warp warp{w / 2.0, h / 2.0, std::cos(theta), std::sin(theta), o.shear};
     const bool warped = o.rotateDegrees != 0.0 || o.shear != 0.0;

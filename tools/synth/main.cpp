@@ -35,6 +35,17 @@ int main(int argc, char** argv) {
     auto* picture = app.add_flag("--picture", o.picture, "add a picture block");
     auto* horizontal = app.add_flag("--horizontal-block", o.horizontalBlock, "add a block of horizontal lines");
     auto* horizontalText = app.add_flag("--horizontal-text", o.horizontalText, "write the whole text in horizontal lines");
+    auto* frames = app.add_flag("--frames,!--no-frames", o.frames, "ruled frames round the text, a rule between tiers");
+    auto* stamp = app.add_flag("--stamp,!--no-stamp", o.stamp, "a pale library stamp over the lower text");
+    std::string sliver, bookEdge;
+    auto* sliverSide = app.add_option("--sliver", sliver, "a strip of the facing page's text on this side: left, right or none")
+                           ->check(CLI::IsMember({"left", "right", "none"}));
+    auto* sliverShare = app.add_option("--sliver-share", o.sliverShare, "the sliver's share of the sheet width (default 0.05)")
+                            ->check(CLI::Range(0.02, 0.08));
+    auto* edgeSide = app.add_option("--book-edge", bookEdge, "the stacked edges of the other leaves on this side: left, right or none")
+                         ->check(CLI::IsMember({"left", "right", "none"}));
+    auto* edgeMm = app.add_option("--book-edge-mm", o.bookEdgeMm, "width of the book edge, mm (default 4)")
+                       ->check(CLI::Range(0.5, 30.0));
     auto* rotate = app.add_option("--rotate", o.rotateDegrees, "small rotation, degrees clockwise")->check(CLI::Range(-10.0, 10.0));
     auto* shear = app.add_option("--shear", o.shear, "shear, x shift per row")->check(CLI::Range(-0.1, 0.1));
     auto* tone = app.add_option("--paper-tone", o.paperTone, "grey of blank paper")->check(CLI::Range(0, 255));
@@ -54,6 +65,9 @@ int main(int argc, char** argv) {
         return code == 0 ? 0 : 2;
     }
 
+    // "none" takes away a sliver or book edge a preset would draw.
+    if (sliverSide->count() > 0) o.sliver = sliver == "none" ? "" : sliver;
+    if (edgeSide->count() > 0) o.bookEdge = bookEdge == "none" ? "" : bookEdge;
     if (!preset.empty()) {
         // A preset sets everything; the options given explicitly are applied again over it.
         SynthOptions given = o;
@@ -74,6 +88,12 @@ int main(int argc, char** argv) {
         keep(picture, o.picture, given.picture);
         keep(horizontal, o.horizontalBlock, given.horizontalBlock);
         keep(horizontalText, o.horizontalText, given.horizontalText);
+        keep(frames, o.frames, given.frames);
+        keep(stamp, o.stamp, given.stamp);
+        keep(sliverSide, o.sliver, given.sliver);
+        keep(sliverShare, o.sliverShare, given.sliverShare);
+        keep(edgeSide, o.bookEdge, given.bookEdge);
+        keep(edgeMm, o.bookEdgeMm, given.bookEdgeMm);
         keep(rotate, o.rotateDegrees, given.rotateDegrees);
         keep(shear, o.shear, given.shear);
         keep(tone, o.paperTone, given.paperTone);

@@ -3,126 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "beside_page.h"
+#include "frames.h"
+#include "library_stamp.h"
+#include "text_lines.h"
 #include "text_source.h"
-
-void InkCanvas::resize(int w, int h) {
-    width = w;
-    height = h;
-    ink.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-}
-
-void InkCanvas::stamp(const GlyphBitmap& g, int x, int y) {
-    for (int r = 0; r < g.height; ++r) {
-        const int yy = y + g.top + r;
-        if (yy < 0 || yy >= height) continue;
-        for (int c = 0; c < g.width; ++c) {
-            const int xx = x + g.left + c;
-            if (xx < 0 || xx >= width) continue;
-            unsigned char& v = at(xx, yy);
-            v = std::max(v, g.coverage[static_cast<size_t>(r * g.width + c)]);
-        }
-    }
-}
-
-void InkCanvas::fill(int x0, int y0, int x1, int y1, unsigned char coverage) {
-    for (int y = std::max(y0, 0); y < std::min(y1, height); ++y)
-        for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) at(x, y) = std::max(at(x, y), coverage);
-}
 
 namespace {
 
 int mmToPx(double mm, int dpi) { return static_cast<int>(std::lround(mm / 25.4 * dpi)); }
-
-bool isStop(char32_t c) { return c == U'、' || c == U'。'; }
-
-// The running text of a sheet, drawn paragraph by paragraph as lines ask for characters.
-class TextStream {
-public:
-    TextStream(SynthRandom random, double rubyRate) : random_(random), rubyRate_(rubyRate) {}
-
-    bool atParagraphStart() const { return index_ == 0; }
-    bool dialogue() { return paragraph().dialogue; }
-    bool paragraphDone() { return index_ >= paragraph().chars.size(); }
-    const TextChar& peek() { return paragraph().chars[index_]; }
-    void advance() { ++index_; }
-    void nextParagraph() {
-        has_ = false;
-        index_ = 0;
-    }
-
-private:
-    Paragraph& paragraph() {
-        if (!has_) {
-            current_ = ::nextParagraph(random_, rubyRate_);
-            has_ = true;
-        }
-        return current_;
-    }
-
-    SynthRandom random_;
-    double rubyRate_;
-    Paragraph current_;
-    bool has_ = false;
-    size_t index_ = 0;
-};
-
-struct Geometry {
-    int cell = 0;   // character size and pitch along a line
-    int pitch = 0;  // line pitch
-};
-
-// Fills one vertical line of cells cells, cell top-left corners at (x, top + i * cell).
-LineTruth fillLine(TextStream& text, GlyphSource& glyphs, InkCanvas& canvas, const Geometry& g,
-                   int x, int top, int cells, bool hanging) {
-    LineTruth line;
-    line.box = Quad::box(x, top, x + g.cell, top + cells * g.cell);
-    auto cellBox = [&](int i) { return Quad::box(x, top + i * g.cell, x + g.cell, top + (i + 1) * g.cell); };
-    auto put = [&](int i, const TextChar& t, const char* kind) {
-        CellTruth cell;
-        appendUtf8(cell.text, t.ch);
-        cell.kind = kind;
-        cell.box = cellBox(i);
-        line.cells.push_back(cell);
-        canvas.stamp(glyphs.glyph(t.ch, g.cell, true), x, top + i * g.cell);
-    };
-    auto blank = [&](int i) { line.cells.push_back(CellTruth{"", "blank", cellBox(i)}); };
-
-    int pos = 0;
-    if (text.atParagraphStart() && !text.dialogue() && cells > 1) blank(pos++);
-    while (pos < cells) {
-        if (text.paragraphDone()) {
-            while (pos < cells) blank(pos++);
-            text.nextParagraph();
-            return line;
-        }
-        const TextChar t = text.peek();
-        // Ruby is set only when its whole base fits on this line and the gap beside it is wide
-        // enough for half-size kana.
-        if (!t.ruby.empty() && pos + t.rubySpan <= cells && g.pitch - g.cell >= g.cell / 2) {
-            const int size = g.cell / 2;
-            const double span = t.rubySpan * g.cell;
-            const double height = static_cast<double>(t.ruby.size()) * size;
-            const double y0 = top + pos * g.cell + (span - height) / 2;
-            RubyTruth ruby;
-            ruby.text = toUtf8(t.ruby);
-            ruby.box = Quad::box(x + g.cell, y0, x + g.cell + size, y0 + height);
-            for (size_t k = 0; k < t.ruby.size(); ++k) {
-                canvas.stamp(glyphs.glyph(t.ruby[k], size, true), x + g.cell,
-                             static_cast<int>(std::lround(y0)) + static_cast<int>(k) * size);
-            }
-            line.ruby.push_back(ruby);
-        }
-        put(pos++, t, "char");
-        text.advance();
-    }
-    // A 、 or 。 that would open the next line hangs below this one instead.
-    if (hanging && !text.paragraphDone() && isStop(text.peek().ch)) {
-        put(cells, text.peek(), "hanging");
-        text.advance();
-    }
-    if (text.paragraphDone()) text.nextParagraph();
-    return line;
-}
 
 // Horizontal lines of text filling the rectangle, left to right, top to bottom.
 void fillHorizontalBlock(TextStream& text, GlyphSource& glyphs, InkCanvas& canvas, int x0, int y0,
@@ -194,7 +83,8 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
     if (!paperSize(o.paper, pageWmm, pageHmm)) return false;
     const int pageW = mmToPx(pageWmm, o.dpi), pageH = mmToPx(pageHmm, o.dpi);
     const int pages = o.spread ? 2 : 1;
-    canvas.resize(pageW * pages, pageH);
+    const SheetColumns columns = planSheetColumns(o, pageW * pages);
+    canvas.resize(columns.width, pageH);
     truth.width = canvas.width;
     truth.height = canvas.height;
     truth.dpi = o.dpi;
@@ -206,11 +96,17 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
     truth.linePitch = g.pitch;
     if (o.spread) {
         truth.hasSeam = true;
-        truth.seam = Quad::box(pageW, 0, pageW, pageH);
+        truth.seam = Quad::box(columns.pagesLeft + pageW, 0, columns.pagesLeft + pageW, pageH);
     }
 
     TextStream text(random.fork(), o.rubyRate);
     SynthRandom blocks = random.fork();
+    // The old-print marks draw from streams of their own, so that turning one on changes
+    // neither the text nor any other mark.
+    SynthRandom marks = random.fork();
+    SynthRandom frameRandom = marks.fork(), stampRandom = marks.fork();
+    SynthRandom sliverRandom = marks.fork(), edgeRandom = marks.fork();
+    std::vector<RowSpan> rows;  // where the tiers run, for the facing page in the sliver
     const int top = mmToPx(o.marginTopMm, o.dpi), bottom = mmToPx(o.marginBottomMm, o.dpi);
     const int inner = mmToPx(o.marginInnerMm, o.dpi), outer = mmToPx(o.marginOuterMm, o.dpi);
     const bool singleInnerLeft = (o.seed % 2) == 0;
@@ -218,7 +114,7 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
 
     for (int p = 0; p < pages; ++p) {
         // Pages are read right to left: the right page of a spread comes first.
-        const int x0 = o.spread ? (p == 0 ? pageW : 0) : 0;
+        const int x0 = columns.pagesLeft + (o.spread ? (p == 0 ? pageW : 0) : 0);
         const bool innerLeft = o.spread ? p == 0 : singleInnerLeft;
         PageTruth page;
         page.box = Quad::box(x0, 0, x0 + pageW, pageH);
@@ -228,13 +124,18 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
         const int areaW = areaRight - areaLeft, areaH = areaBottom - areaTop;
         if (areaW < g.cell || areaH < g.cell) return false;
 
-        const int gap = static_cast<int>(std::lround(o.tierGapCells * g.cell));
+        int gap = static_cast<int>(std::lround(o.tierGapCells * g.cell));
+        if (o.frames) gap = std::max(gap, framedTierGap(g, o.dpi));
         const int tierH = (areaH - (o.tiers - 1) * gap) / std::max(o.tiers, 1);
         int cells = tierH / g.cell;
         if (o.charsPerLine > 0) cells = std::min(cells, o.charsPerLine);
         const int lines = o.charsPerLine < 0 ? 0 : (areaW - g.cell) / g.pitch + 1;
         const int blockW = (lines - 1) * g.pitch + g.cell;
         const int right = areaRight - (areaW - blockW) / 2;  // the text block sits centred
+        if (p == 0) {
+            for (int t = 0; t < std::max(o.tiers, 1) && cells > 0; ++t)
+                rows.push_back({areaTop + t * (cells * g.cell + gap), cells});
+        }
 
         // Blocks go on the first page's first tier: a picture standing in the lower part of a
         // few lines, and a band of horizontal lines in place of a few others.
@@ -293,13 +194,22 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
             page.tiers.push_back(tier);
         }
 
+        // The frame comes before the header and page number, which must stay outside it.
+        int headerY = areaTop - 2 * g.cell, footerY = areaBottom + g.cell * 3 / 2;
         const int small = g.cell * 8 / 10;
+        if (o.frames) {
+            page.rules = drawFrames(page, g, o.hangingStops, o.dpi, frameRandom, canvas);
+            for (const Quad& rule : page.rules) {
+                headerY = std::min(headerY, static_cast<int>(rule.p[0].y) - g.cell / 2 - small);
+                footerY = std::max(footerY, static_cast<int>(rule.p[2].y) + g.cell / 2);
+            }
+        }
         if (o.header) {
             SynthRandom titles(o.seed * 31 + 7);
             const std::u32string title = headerTitle(titles);
             const int width = static_cast<int>(title.size()) * small;
             const int hx = innerLeft ? areaRight - width : areaLeft;  // on the outer side
-            page.header = drawSmallText(glyphs, canvas, title, hx, areaTop - 2 * g.cell, small);
+            page.header = drawSmallText(glyphs, canvas, title, hx, headerY, small);
             page.hasHeader = true;
             page.headerText = toUtf8(title);
         }
@@ -309,12 +219,31 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
                 number += static_cast<char32_t>(c);
             const int width = static_cast<int>(number.size()) * small / 2;
             const int nx = innerLeft ? areaRight - width : areaLeft;
-            page.footer = drawSmallText(glyphs, canvas, number, nx,
-                                        areaBottom + g.cell * 3 / 2, small);
+            page.footer = drawSmallText(glyphs, canvas, number, nx, footerY, small);
             page.hasFooter = true;
             page.footerText = toUtf8(number);
         }
+        if (o.stamp) {
+            page.stamp = drawLibraryStamp(page, g, o.dpi, o.paperTone, glyphs, stampRandom, canvas);
+            page.hasStamp = true;
+        }
         truth.pages.push_back(page);
+    }
+
+    if (columns.sliverRight > columns.sliverLeft) {
+        // The facing page continues this sheet's page beside it: the leftmost page for a sliver
+        // on the left (the last one read), the first page for one on the right.
+        const bool onLeft = o.sliver == "left";
+        const PageTruth& beside = onLeft ? truth.pages.back() : truth.pages.front();
+        drawSliver(o, g, rows, beside.rules, columns.sliverLeft, columns.sliverRight, onLeft, glyphs,
+                   sliverRandom, canvas);
+        truth.hasSliver = true;
+        truth.sliver = Quad::box(columns.sliverLeft, 0, columns.sliverRight, pageH);
+    }
+    if (columns.edgeRight > columns.edgeLeft) {
+        drawBookEdge(columns.edgeLeft, columns.edgeRight, o.dpi, edgeRandom, canvas);
+        truth.hasBookEdge = true;
+        truth.bookEdge = Quad::box(columns.edgeLeft, 0, columns.edgeRight, pageH);
     }
     return true;
 }

@@ -104,6 +104,16 @@ std::string truthJson(const SheetTruth& t) {
         w.key("seam");
         w.quad(t.seam);
     }
+    if (t.hasSliver) {
+        w.raw(",");
+        w.key("sliver");
+        w.quad(t.sliver);
+    }
+    if (t.hasBookEdge) {
+        w.raw(",");
+        w.key("bookEdge");
+        w.quad(t.bookEdge);
+    }
     w.raw(",\n");
     w.key("pages");
     w.list(t.pages, [&w](const PageTruth& page) {
@@ -119,6 +129,16 @@ std::string truthJson(const SheetTruth& t) {
             w.raw(",");
             w.key("footer");
             w.labelledBox("text", page.footerText, page.footer);
+        }
+        if (page.hasStamp) {
+            w.raw(",");
+            w.key("stamp");
+            w.quad(page.stamp);
+        }
+        if (!page.rules.empty()) {
+            w.raw(",");
+            w.key("rules");
+            w.list(page.rules, [&w](const Quad& q) { w.quad(q); });
         }
         w.raw(",");
         w.key("tiers");

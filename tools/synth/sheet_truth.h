@@ -53,6 +53,9 @@ struct PageTruth {
     bool hasFooter = false;
     Quad footer;
     std::string footerText;
+    std::vector<Quad> rules;  // each line of the ruled frames, as a thin box
+    bool hasStamp = false;
+    Quad stamp;  // the square round a library stamp
 };
 
 struct SheetTruth {
@@ -66,6 +69,10 @@ struct SheetTruth {
     double charPitch = 0;  // pixels from one cell to the next along a line
     bool hasSeam = false;
     Quad seam;  // the gutter of a spread: a zero-width line from top to bottom
+    bool hasSliver = false;
+    Quad sliver;  // the strip of the facing page's text beside the page, sheet top to bottom
+    bool hasBookEdge = false;
+    Quad bookEdge;  // the stacked edges of the other leaves, at the sheet's side
     std::vector<PageTruth> pages;  // right page first
 };
 
@@ -76,10 +83,14 @@ void forEachPoint(SheetTruth& t, F f) {
         for (Point& p : q.p) f(p);
     };
     quad(t.seam);
+    quad(t.sliver);
+    quad(t.bookEdge);
     for (PageTruth& page : t.pages) {
         quad(page.box);
         quad(page.header);
         quad(page.footer);
+        quad(page.stamp);
+        for (Quad& rule : page.rules) quad(rule);
         for (TierTruth& tier : page.tiers) {
             quad(tier.box);
             for (BlockTruth& b : tier.blocks) quad(b.box);

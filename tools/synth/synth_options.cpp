@@ -20,7 +20,7 @@ bool paperSize(const std::string& name, double& widthMm, double& heightMm) {
 }
 
 const char* presetList() {
-    return "novel-page, novel-spread, two-tier, rotated, magazine, report-page, clean-page, blank";
+    return "novel-page, novel-spread, two-tier, rotated, magazine, report-page, old-magazine, clean-page, blank";
 }
 
 bool applyPreset(const std::string& name, SynthOptions& o) {
@@ -79,6 +79,30 @@ bool applyPreset(const std::string& name, SynthOptions& o) {
         o.lineSpacing = r.uniform(1.6, 1.9);
         o.rubyRate = 0.0;
         scanned();
+    } else if (name == "old-magazine") {
+        // A magazine of the 1880s, scanned from a bound volume: two framed tiers of small type
+        // with much ruby on yellowed paper; a sliver of the facing page across the gutter, on
+        // the page's inner side, and the edges of the other leaves on its outer side.
+        o.paper = r.chance(0.5) ? "A5" : "B5";
+        o.tiers = 2;
+        o.frames = true;
+        o.fontPoints = r.uniform(7.5, 9.0);
+        o.lineSpacing = r.uniform(1.55, 1.8);
+        o.rubyRate = r.uniform(0.1, 0.3);
+        scanned();
+        o.rotateDegrees = r.uniform(-1.0, 1.0);
+        o.blur = r.uniform(0.3, 0.6);
+        o.paperTone = r.between(215, 240);
+        const bool innerLeft = (o.seed % 2) == 0;  // as the layout sets a single page
+        if (r.chance(0.8)) {
+            o.sliver = innerLeft ? "left" : "right";
+            o.sliverShare = r.uniform(0.03, 0.07);
+        }
+        if (r.chance(0.75)) {
+            o.bookEdge = innerLeft ? "right" : "left";
+            o.bookEdgeMm = r.uniform(2.5, 6.0);
+        }
+        o.stamp = r.chance(0.4);
     } else if (name == "clean-page") {
         o.paper = "B6";
         o.fontPoints = 9.0;

@@ -27,6 +27,14 @@ struct SynthOptions {
     bool horizontalText = false;   // the whole text in horizontal lines, as in a report
     bool hangingStops = true;      // 。 and 、 may hang below the last cell of a line
 
+    // Marks of an old bound magazine.
+    bool frames = false;  // ruled rectangle round the text, a rule between tiers
+    bool stamp = false;   // a pale library stamp over the lower text of each page
+    std::string sliver;   // "left", "right" or "": a strip of the facing page's text on that side
+    double sliverShare = 0.05;  // the sliver's share of the sheet's width, 0.02 to 0.08
+    std::string bookEdge;       // "left", "right" or "": the stacked edges of the other leaves
+    double bookEdgeMm = 4.0;    // width of the book edge
+
     // Degradations.
     double rotateDegrees = 0.0;  // small rotation of the whole sheet, clockwise
     double shear = 0.0;          // horizontal shift per row (x grows by shear * dy)
@@ -45,8 +53,8 @@ struct SynthOptions {
     std::string font = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
 };
 
-// Applies a named preset (novel-page, novel-spread, two-tier, rotated, magazine, clean-page,
-// blank) to options, the seed choosing the free parameters. Returns false for an unknown name.
+// Applies a named preset (novel-page, novel-spread, two-tier, rotated, magazine, report-page,
+// old-magazine, clean-page, blank) to options, the seed choosing the free parameters. Returns false for an unknown name.
 bool applyPreset(const std::string& name, SynthOptions& options);
 
 // The preset names, for --help.
