@@ -218,14 +218,13 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     // written cleaned, as loaded (upright when it was turned).
     if (!w.pages.empty() && !asLoaded.pixels.empty()) {
         const char* why = nullptr;
-        long long outputInk = 0;
         if (textOutsideOutput(w.pages, outputs.r1, outputs.r2, outputs.divide, w.master.width,
                               w.master.height)) {
             why = "the shift or crop would cut text off the sheet";
             trace("the output would cut text found off the sheet: the sheet is written cleaned, as loaded.\n");
         } else {
             composeOutputs(w.master, outputs);
-            outputInk = outputs.ink();
+            const long long outputInk = outputs.ink();
             trace("text kept: %lld of %lld dark pixels.\n", outputInk, textInk);
             if (losesText(outputInk, textInk, sheetInk)) {
                 why = "the re-layout would lose text";
