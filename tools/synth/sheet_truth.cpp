@@ -48,6 +48,13 @@ public:
         }
         text += ']';
     }
+    // ,"name":[...] when present; nothing otherwise, so sheets without it keep their text.
+    void optionalQuad(bool present, const char* name, const Quad& q) {
+        if (!present) return;
+        raw(",");
+        key(name);
+        quad(q);
+    }
     // {"label":"value","box":[...]}
     void labelledBox(const char* label, const std::string& value, const Quad& q) {
         raw("{");
@@ -99,21 +106,9 @@ std::string truthJson(const SheetTruth& t) {
     w.raw(",");
     w.key("charPitch");
     w.number(t.charPitch);
-    if (t.hasSeam) {
-        w.raw(",");
-        w.key("seam");
-        w.quad(t.seam);
-    }
-    if (t.hasSliver) {
-        w.raw(",");
-        w.key("sliver");
-        w.quad(t.sliver);
-    }
-    if (t.hasBookEdge) {
-        w.raw(",");
-        w.key("bookEdge");
-        w.quad(t.bookEdge);
-    }
+    w.optionalQuad(t.hasSeam, "seam", t.seam);
+    w.optionalQuad(t.hasSliver, "sliver", t.sliver);
+    w.optionalQuad(t.hasBookEdge, "bookEdge", t.bookEdge);
     w.raw(",\n");
     w.key("pages");
     w.list(t.pages, [&w](const PageTruth& page) {
@@ -130,11 +125,7 @@ std::string truthJson(const SheetTruth& t) {
             w.key("footer");
             w.labelledBox("text", page.footerText, page.footer);
         }
-        if (page.hasStamp) {
-            w.raw(",");
-            w.key("stamp");
-            w.quad(page.stamp);
-        }
+        w.optionalQuad(page.hasStamp, "stamp", page.stamp);
         if (!page.rules.empty()) {
             w.raw(",");
             w.key("rules");
