@@ -264,7 +264,11 @@ void dropDustBands(const GreyImage& image, VerticalBandList& columns, const Hori
                    double typicalEnvelope, std::vector<bool>& lopsided, std::vector<LineLean>& leans) {
     if (typicalEnvelope <= 0) return;
     for (uint32_t i = 0; i < columns.count();) {
-        if (lopsided[i]) {
+        // At either end of the tier there is no gap between neighbours to take the band's room:
+        // dropped, its ink would be drawn out with the margin. It stays a line to be laid on its
+        // ink (a colophon in small type beside the last line, a note in the margin).
+        const bool atEnd = i == 0 || i + 1 == columns.count();
+        if (lopsided[i] && !atEnd) {
             const NeighbourRoom around = roomBetweenNeighbours(columns, i, i, row);
             const LineLean lean = measureLineLean(image, columns[i], row, &around);
             if (!lean.measured || lean.envelope < kDustInk * typicalEnvelope) {

@@ -21,8 +21,10 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
 }
 
 // Whitens the strip of clip between two edges like whitenColumns, but for the marks in it of a
-// character's size: every 8-connected patch of dark pixels (under 128) whose bounds are from
-// least to most pixels both ways keeps the pixels within two of those bounds.
+// character's size: every 8-connected patch of dark pixels (under 128) whose bounds are at least
+// least pixels one way and at most most pixels both ways keeps the pixels within two of those
+// bounds. Straight dark runs longer than most pixels, down or across, are rules (a frame, the
+// line between two columns), not marks: a glyph touching one is judged on its own.
 void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
                                int rightTop, int rightBottom, int least, int most) {
     if (rightTop < leftTop && rightBottom < leftBottom) return;
@@ -48,6 +50,24 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     struct Keep {
         int left, right, top, bottom;
     };
+    auto dark = [&](int x, int y) { return inStrip(x, y) && image.at(x, y) < 128; };
+    // Rules are set aside before the marks are gathered: marked seen, they join no patch.
+    for (int x = x0; x <= x1; ++x)
+        for (int y = y0; y <= y1;) {
+            int end = y;
+            while (end <= y1 && dark(x, end)) ++end;
+            if (end - y > most)
+                for (int k = y; k < end; ++k) cell(x, k) = 1;
+            y = std::max(end, y + 1);
+        }
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1;) {
+            int end = x;
+            while (end <= x1 && dark(end, y)) ++end;
+            if (end - x > most)
+                for (int k = x; k < end; ++k) cell(k, y) = 1;
+            x = std::max(end, x + 1);
+        }
     std::vector<Keep> kept;
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
@@ -70,7 +90,7 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                     }
             }
             const int bw = b.right - b.left + 1, bh = b.bottom - b.top + 1;
-            if (bw >= least && bh >= least && bw <= most && bh <= most)
+            if ((bw >= least || bh >= least) && bw <= most && bh <= most)
                 kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
         }
     for (int y = y0; y <= y1; ++y)

@@ -210,6 +210,25 @@ TEST(LineLean, ABandThatMissedItsLineAroundDustOnlyIsNoLineAndLeavesTheList) {
     EXPECT_EQ(xEdges(withLine[1]), (std::vector<int>{83, 116, 83, 116}));
 }
 
+TEST(LineLean, ABandAtTheEndOfATierStaysALineWhateverItsInk) {
+    // The same dust, but the lopsided band is the last of the tier: there is no gap between
+    // neighbours for its room to join, and dropped, its ink (a colophon in small type beside the
+    // last line) would be drawn out with the margin. It stays in the list.
+    GreyImage image = threeLines(0.0, 0);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 130; x < image.width; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = 255;
+    for (int y0 : {150, 420, 610, 700})
+        for (int y = y0; y < y0 + 3; ++y)
+            for (int x = 95; x < 98; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = 0;
+    VerticalBandList columns = threeUprightBands();
+    columns.removeAt(2);
+    columns[1].xRightTop = 86;
+    followLineLeans(image, columns, tier());
+    ASSERT_EQ(columns.count(), 2u);
+    EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{23, 56, 23, 56}));
+    EXPECT_GE(columns[1].xRightTop, 97) << "the band still holds its ink";
+}
+
 TEST(LineLean, AMisreadBandNarrowsRatherThanLeaveItsInkWhereItsNeighbourStands) {
     // Upright glyphs over columns 89 .. 118 (middle 103.5) and a band that missed their left
     // edge at the top (99 .. 143) and took part of its left neighbour (ending at 86) at the

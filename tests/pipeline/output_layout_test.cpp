@@ -138,6 +138,29 @@ TEST(EraseOutsideText, AMarkOfACharactersSizeBetweenTheColumnsOfATierStays) {
     EXPECT_EQ(darkPixels(image, 31, 60, 59, 100), 0);
 }
 
+TEST(EraseOutsideText, AGlyphTouchingARuleBetweenColumnsStaysAndTheRuleGoes) {
+    // Columns 20 wide at 10 .. 29 and 60 .. 79. Between them a rule from top to bottom at x 35
+    // (a frame), a glyph 10 x 10 touching it, and a stroke 4 wide and 12 tall standing alone
+    // (the narrow half of a character). Joined to the rule the glyph would be one patch as tall
+    // as the tier, too large for a mark.
+    GreyImage image = inked(100, 120, [](int x, int y) {
+        const bool rule = x >= 35 && x <= 36;
+        const bool glyph = x >= 37 && x <= 46 && y >= 30 && y <= 39;
+        const bool stroke = x >= 50 && x <= 53 && y >= 70 && y <= 81;
+        return rule || glyph || stroke;
+    });
+    VerticalBandList pages = verticalList({page(0, 99, 0, 119)});
+    HorizontalBand tier = band(0, 99, 0, 119, 1);
+    tier.columns().append(uprightBand(10, 29, 0, 119, 4));
+    tier.columns().append(uprightBand(60, 79, 0, 119, 4));
+    pages[0].rows().append(tier);
+    eraseOutsidePages(image, pages, band(0, 99, 0, 119));
+    EXPECT_EQ(darkPixels(image, 37, 30, 47, 40), 100) << "the glyph";
+    EXPECT_EQ(darkPixels(image, 50, 70, 54, 82), 48) << "the narrow stroke";
+    EXPECT_EQ(darkPixels(image, 35, 0, 37, 20), 0) << "the rule, away from the glyph";
+    EXPECT_EQ(darkPixels(image, 35, 60, 37, 120), 0);
+}
+
 TEST(EraseOutsideText, HeaderRowsAreDroppedInOrder) {
     VerticalBandList pages = verticalList({page(0, 9)});
     for (int type : {4, 1, 4, 5, 1}) pages[0].rows().append(band(0, 9, 0, 1, type));
