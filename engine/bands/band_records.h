@@ -68,6 +68,10 @@ private:
 
 class VerticalBandList;
 
+// The type of a row that covers a block the analysis could not lay out (no text line in it): it
+// was put back as it was, and nothing inside it is whitened.
+constexpr int kRowKeptWhole = 6;
+
 // A tier, a row, a character or an output rectangle: from column xLeft to column xRight, between
 // a top and a bottom edge each given by its y at those two columns (bottom edge inclusive).
 class HorizontalBand {

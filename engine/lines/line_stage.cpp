@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bands/band_geometry.h"
 #include "chars/char_segmentation.h"
 #include "chars/rows.h"
 #include "core/median.h"
@@ -59,9 +60,56 @@ void groupLines(VerticalBandList& columns, const HorizontalBand& row, const std:
     trace("\n");
 }
 
-// Divides a block into rows and columns of its own, one level deeper.
+// True when some tier inside band, at any depth, holds a text line.
+bool holdsTextLine(const VerticalBand& band) {
+    const HorizontalBandList* rows = band.rowsIfAny();
+    if (!rows) return false;
+    for (const HorizontalBand& row : *rows) {
+        const VerticalBandList* columns = row.columnsIfAny();
+        if (row.type != 1 || !columns) continue;
+        for (const VerticalBand& c : *columns)
+            if (c.type == 4 || (c.type == 2 && holdsTextLine(c))) return true;
+    }
+    return false;
+}
+
+// The pixels of a rectangle of an image and of its companion, to be put back unchanged.
+class SavedArea {
+public:
+    SavedArea(const GreyImage& image, int x0, int y0, int x1, int y1)
+        : x0_(std::max(x0, 0)), y0_(std::max(y0, 0)), x1_(std::min(x1, image.width - 1)),
+          y1_(std::min(y1, image.height - 1)) {
+        save(image, pixels_);
+        if (image.companion) save(*image.companion, companionPixels_);
+    }
+
+    void restore(GreyImage& image) const {
+        put(image, pixels_);
+        if (image.companion) put(*image.companion, companionPixels_);
+    }
+
+private:
+    void save(const GreyImage& image, std::vector<unsigned char>& to) const {
+        for (int y = y0_; y <= y1_; ++y)
+            for (int x = x0_; x <= x1_; ++x) to.push_back(image.at(x, y));
+    }
+    void put(GreyImage& image, const std::vector<unsigned char>& from) const {
+        size_t k = 0;
+        for (int y = y0_; y <= y1_; ++y)
+            for (int x = x0_; x <= x1_; ++x) image.at(x, y) = from[k++];
+    }
+
+    int x0_, y0_, x1_, y1_;
+    std::vector<unsigned char> pixels_, companionPixels_;
+};
+
+// Divides a block into rows and columns of its own, one level deeper. A block in which no text
+// line is found there (a picture, a stamp) cannot be laid out: it is put back as it was, and
+// one row of kRowKeptWhole covering it keeps the whitening outside the text away from it.
 void analyzeBlock(GreyImage& image, double waveX, double waveY, VerticalBand& band, int depth,
                   const LayoOptions& options) {
+    const int left = std::min(band.xLeftTop, band.xLeftBottom), right = std::max(band.xRightTop, band.xRightBottom);
+    const SavedArea before(image, left, band.yTop, right, band.yBottom);
     HorizontalBandList& rows = band.rows();
     bool horizontalLines = false;
     findRows(rows, waveX, waveY, band, image, horizontalLines, depth + 1);
@@ -73,6 +121,13 @@ void analyzeBlock(GreyImage& image, double waveX, double waveY, VerticalBand& ba
     insertRowFillers(band);
     rectifyHorizontalBands2(image, rows, band);
     findColumnsInPage(image, waveX, waveY, band, depth + 1, 0.0f, options);
+    if (holdsTextLine(band)) return;
+    before.restore(image);
+    rows.setCount(0);
+    HorizontalBand whole = rowBetween(left, right, band.yTop, band.yTop, band.yBottom, band.yBottom);
+    whole.type = kRowKeptWhole;
+    rows.append(whole);
+    trace("block (%d~%d) holds no text line: carried over as it is.\n", left, right);
 }
 
 // Gives every character box the slant of its line at its height, keeping its mid heights.
