@@ -26,6 +26,8 @@ std::vector<ColumnSpan> columnSpans(const VerticalBandList& bands) {
     return spans;
 }
 
+// Every output row is made from its own source row alone, so the rows are resampled one at a
+// time through one row of cells: nothing the size of the area is allocated or cleared.
 void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
                      const HorizontalBand& area) {
     const int w = area.xRight - area.xLeft + 1;
@@ -36,12 +38,14 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
     // The rows run down the area's left side; a slanted area may be taller there than its mean
     // height, so rows past the buffer are left alone.
     const int yEnd = std::min(yB, yT + h - 1);
-    std::vector<float> buffer(static_cast<size_t>(w) * static_cast<size_t>(h), 0.0f);
-    std::vector<float> weight(buffer.size(), 0.0f);
-    const unsigned char* pixels = image.pixels.data();
+    std::vector<float> cells(static_cast<size_t>(w)), weights(static_cast<size_t>(w));
+    const int x0 = std::max(area.xLeft, 0), x1 = std::min(area.xRight, image.width - 1);
 
-    for (const ColumnSpan& s : spans) {
-        for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y) {
+    for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y) {
+        std::fill(cells.begin(), cells.end(), 0.0f);
+        std::fill(weights.begin(), weights.end(), 0.0f);
+        unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        for (const ColumnSpan& s : spans) {
             float sl, sr;
             if (yB == yT) {
                 // A one-row area has no direction: the edges are taken at their top ends, as the
@@ -56,18 +60,14 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
                 sr = (static_cast<float>(s.rightTop + 1) * above +
                       static_cast<float>(s.rightBottom + 1) * below) / rows;
             }
-            spreadSpan(pixels + static_cast<size_t>(y) * image.width, image.width, 1, sl, sr,
-                       s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
-                       &buffer[static_cast<size_t>(y - yT) * w], &weight[static_cast<size_t>(y - yT) * w],
-                       1);
+            spreadSpan(row, image.width, 1, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
+                       cells.data(), weights.data(), 1);
+        }
+        for (int x = x0; x <= x1; ++x) {
+            const size_t cell = static_cast<size_t>(x - area.xLeft);
+            row[x] = toPixel(cells[cell], weights[cell]);
         }
     }
-
-    for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y)
-        for (int x = std::max(area.xLeft, 0); x <= std::min(area.xRight, image.width - 1); ++x) {
-            const size_t cell = static_cast<size_t>(y - yT) * w + (x - area.xLeft);
-            image.at(x, y) = toPixel(buffer[cell], weight[cell]);
-        }
 }
 
 }  // namespace

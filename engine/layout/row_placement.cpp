@@ -26,6 +26,10 @@ std::vector<RowSpan> rowSpans(const HorizontalBandList& bands) {
     return spans;
 }
 
+// Every output column is made from its own source column alone, so the columns are resampled a
+// block at a time: the block's source columns are copied out whole, so that the resampling walks
+// along memory, and put back once their cells are done. Nothing the size of the page is
+// allocated or cleared.
 void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const VerticalBand& page,
                   int width) {
     const int xL = page.xLeftTop;
@@ -35,37 +39,50 @@ void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const Ver
     // The columns run along the page's top edge; when that is wider than the mean width the
     // columns past the buffer are left alone.
     const int xEnd = std::min(xR, xL + width - 1);
-    std::vector<float> buffer(static_cast<size_t>(width) * static_cast<size_t>(h), 0.0f);
-    std::vector<float> weight(buffer.size(), 0.0f);
-    const unsigned char* pixels = image.pixels.data();
+    const int first = std::max(xL, 0), last = std::min(xEnd, image.width - 1);
+    const int y0 = std::max(page.yTop, 0), y1 = std::min(page.yBottom, image.height - 1);
+    constexpr int kBlock = 32;
+    const size_t height = static_cast<size_t>(image.height);
+    std::vector<unsigned char> source(kBlock * height);
+    std::vector<float> cells(kBlock * static_cast<size_t>(h)), weights(cells.size());
 
-    for (const RowSpan& s : spans) {
-        for (int x = std::max(xL, 0); x <= std::min(xEnd, image.width - 1); ++x) {
-            float st, sb;
-            if (xR == xL) {
-                // A one-column page has no direction: the edges are taken at their left ends, as
-                // the edge formula does for a band of one column.
-                st = static_cast<float>(s.topLeft);
-                sb = static_cast<float>(s.bottomLeft + 1);
-            } else {
-                const float right = static_cast<float>(x - xL);
-                const float left = static_cast<float>(xR - x);
-                const float cols = static_cast<float>(xR - xL);
-                st = (static_cast<float>(s.topRight) * right + static_cast<float>(s.topLeft) * left) / cols;
-                sb = (static_cast<float>(s.bottomLeft + 1) * left +
-                      static_cast<float>(s.bottomRight + 1) * right) / cols;
+    for (int bx = first; bx <= last; bx += kBlock) {
+        const int n = std::min(kBlock, last - bx + 1);
+        for (int y = 0; y < image.height; ++y) {
+            const unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width + bx;
+            for (int k = 0; k < n; ++k) source[k * height + static_cast<size_t>(y)] = row[k];
+        }
+        std::fill(cells.begin(), cells.end(), 0.0f);
+        std::fill(weights.begin(), weights.end(), 0.0f);
+        for (int k = 0; k < n; ++k) {
+            const int x = bx + k;
+            float* columnCells = &cells[static_cast<size_t>(k) * h];
+            float* columnWeights = &weights[static_cast<size_t>(k) * h];
+            for (const RowSpan& s : spans) {
+                float st, sb;
+                if (xR == xL) {
+                    // A one-column page has no direction: the edges are taken at their left
+                    // ends, as the edge formula does for a band of one column.
+                    st = static_cast<float>(s.topLeft);
+                    sb = static_cast<float>(s.bottomLeft + 1);
+                } else {
+                    const float right = static_cast<float>(x - xL);
+                    const float left = static_cast<float>(xR - x);
+                    const float cols = static_cast<float>(xR - xL);
+                    st = (static_cast<float>(s.topRight) * right + static_cast<float>(s.topLeft) * left) / cols;
+                    sb = (static_cast<float>(s.bottomLeft + 1) * left +
+                          static_cast<float>(s.bottomRight + 1) * right) / cols;
+                }
+                spreadSpan(&source[k * height], image.height, 1, st, sb, s.destTop, s.destBottom + 1,
+                           page.yTop, page.yBottom, columnCells, columnWeights, 1);
             }
-            spreadSpan(pixels + x, image.height, image.width, st, sb, s.destTop, s.destBottom + 1,
-                       page.yTop, page.yBottom, &buffer[static_cast<size_t>(x - xL)],
-                       &weight[static_cast<size_t>(x - xL)], width);
+        }
+        for (int y = y0; y <= y1; ++y) {
+            unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width + bx;
+            const size_t cell = static_cast<size_t>(y - page.yTop);
+            for (int k = 0; k < n; ++k) row[k] = toPixel(cells[k * static_cast<size_t>(h) + cell], weights[k * static_cast<size_t>(h) + cell]);
         }
     }
-
-    for (int y = std::max(page.yTop, 0); y <= std::min(page.yBottom, image.height - 1); ++y)
-        for (int x = std::max(xL, 0); x <= std::min(xEnd, image.width - 1); ++x) {
-            const size_t cell = static_cast<size_t>(y - page.yTop) * width + (x - xL);
-            image.at(x, y) = toPixel(buffer[cell], weight[cell]);
-        }
 }
 
 int centreY(const HorizontalBand& b) {
