@@ -49,10 +49,13 @@ fuzz:
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 -malloc_limit_mb=4096 \
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 
-# Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi),
-# then the band finders on an A4 page.
+# Times tovel-cli on a fixed set of generated sheets (12 A4 pages, 8 B5 spreads at 300 dpi)
+# beside unpaper on the same sheets, with the time of every stage, then the band finders on an
+# A4 page. BENCH_RUNS runs per sheet (median).
+BENCH_RUNS ?= 3
 bench: build
-	$(BUILD)/bench/tovel-bench --synth $(BUILD)/tools/synth/tovel-synth --cli $(BUILD)/cli/tovel-cli --work $(BUILD)/bench-work
+	@scripts/install-deps --bench
+	$(BUILD)/bench/tovel-bench --runs $(BENCH_RUNS) --synth $(BUILD)/tools/synth/tovel-synth --cli $(BUILD)/cli/tovel-cli --work $(BUILD)/bench-work
 	$(BUILD)/bench/tovel-microbench
 
 # Regenerates the sample sheets of samples/ with tovel-synth.

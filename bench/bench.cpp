@@ -1,11 +1,13 @@
-// tovel-bench: times tovel-cli, as a whole process, on a fixed set of generated sheets.
+// tovel-bench: times tovel-cli, as a whole process, on a fixed set of generated sheets, beside
+// unpaper (a general scan cleaner from Debian) on the same sheets as a yardstick.
 //
-//   tovel-bench --synth PATH --cli PATH --work DIR
+//   tovel-bench --synth PATH --cli PATH --work DIR [--runs N] [--unpaper PATH]
 //
-// Generates 12 A4 single pages and 8 B5 spreads at 300 dpi with tovel-synth (fixed seeds), runs
-// tovel-cli on each sheet alone, and prints the wall time, CPU time and peak memory of each run
-// and their medians. Beside them, measured in this process on one core, the time of the sheet's
-// preparation: the spectrum and both cleanings.
+// Generates 12 A4 single pages and 8 B5 spreads at 300 dpi with tovel-synth (fixed seeds). Each
+// sheet is run N times (3 by default) through tovel-cli alone and through unpaper; the medians of
+// wall time, CPU time and peak memory are printed per sheet with the ratio of the two wall times,
+// then per group. Beside them, each sheet once through the pipeline in this process gives the
+// milliseconds of every stage, printed as medians per group.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,15 +15,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/stage_clock.h"
 #include "core/trace.h"
 #include "pipeline/image_io.h"
-#include "prep/sheet_cleaning.h"
-#include "prep/wave_lengths.h"
+#include "pipeline/layo.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +35,6 @@ struct Usage {
     double wallMs = 0;
     double cpuMs = 0;
     double peakMb = 0;
-    double prepMs = 0;
 };
 
 // Runs argv with standard output and error sent to /dev/null and measures it.
@@ -65,17 +67,12 @@ Usage runMeasured(const std::vector<std::string>& args) {
     return u;
 }
 
-// Milliseconds of the spectrum and both cleanings of the sheet at path; -1 when it cannot be read.
-double preparationMs(const std::string& path) {
-    GreyImage image;
-    if (loadGreyImage(path.c_str(), image) != 0) return -1;
-    GreyImage master(image);
-    const auto start = std::chrono::steady_clock::now();
-    double waveX = 0, waveY = 0;
-    if (!measureWaveLengths(image, waveX, waveY)) waveX = waveY = fallbackWaveLength(image.width, image.height);
-    cleanForAnalysis(image, waveX, waveY);
-    cleanForOutput(master, waveX, waveY);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+// The stage times of the sheet at path run once through the pipeline in this process; the
+// output goes to outFolder.
+StageTimes stagesOf(const std::string& path, const std::string& outFolder) {
+    const std::string out = (fs::path(outFolder) / fs::path(path).filename()).string();
+    runLayo(path.c_str(), out.c_str(), LayoOptions(), defaultLayoStages());
+    return stageTimes();
 }
 
 double median(std::vector<double> v) {
@@ -83,6 +80,38 @@ double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The medians of n runs of args.
+Usage medianRun(const std::vector<std::string>& args, int n) {
+    std::vector<double> wall, cpu, peak;
+    Usage m;
+    m.ok = true;
+    for (int i = 0; i < n; ++i) {
+        const Usage u = runMeasured(args);
+        m.ok = m.ok && u.ok;
+        wall.push_back(u.wallMs);
+        cpu.push_back(u.cpuMs);
+        peak.push_back(u.peakMb);
+    }
+    m.wallMs = median(wall);
+    m.cpuMs = median(cpu);
+    m.peakMb = median(peak);
+    return m;
+}
+
+// The first executable named name on PATH, or "" when there is none.
+std::string onPath(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        start = end + 1;
+    }
+    return "";
 }
 
 struct Sheet {
@@ -110,16 +139,20 @@ std::vector<Sheet> benchSheets() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string synth, cli, work;
+    std::string synth, cli, work, unpaper = onPath("unpaper");
+    int runs = 3;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--synth")) synth = argv[i + 1];
         else if (!std::strcmp(argv[i], "--cli")) cli = argv[i + 1];
         else if (!std::strcmp(argv[i], "--work")) work = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--unpaper")) unpaper = argv[i + 1];
     }
     if (synth.empty() || cli.empty() || work.empty()) {
-        std::fprintf(stderr, "usage: tovel-bench --synth PATH --cli PATH --work DIR\n");
+        std::fprintf(stderr, "usage: tovel-bench --synth PATH --cli PATH --work DIR [--runs N] [--unpaper PATH]\n");
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured, also into a file
     initImageIo();
     silenceTrace();
     synth = fs::absolute(synth).string();
@@ -131,6 +164,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tovel-bench: cannot make %s: %s\n", work.c_str(), ec.message().c_str());
         return 2;
     }
+    if (unpaper.empty()) std::printf("unpaper not found (scripts/install-deps --bench installs it): no yardstick.\n");
 
     const std::vector<Sheet> sheets = benchSheets();
     std::printf("Generating %zu sheets in %s ...\n", sheets.size(), work.c_str());
@@ -147,36 +181,64 @@ int main(int argc, char** argv) {
         fs::remove(in / (fs::path(s.name).stem().string() + ".json"), ec);  // the truth is not a sheet
     }
 
-    std::printf("\n%-18s %10s %10s %10s %10s\n", "sheet (tovel-cli)", "wall ms", "cpu ms", "peak MB", "prep ms");
+    std::printf("\nMedians of %d runs per sheet, one core each.\n", runs);
+    std::printf("%-18s %9s %9s %8s | %9s %9s %8s | %7s\n", "sheet", "tovel ms", "cpu ms", "peak MB",
+                "unpaper", "cpu ms", "peak MB", "ratio");
+    struct Row {
+        Usage tovel, yard;
+        StageTimes stages;
+    };
     std::vector<std::string> groups;
-    std::vector<std::vector<Usage>> byGroup;
+    std::vector<std::vector<Row>> byGroup;
     for (const Sheet& s : sheets) {
         const fs::path in = fs::path(work) / "in" / fs::path(s.name).stem();
         const fs::path out = fs::path(work) / "out" / fs::path(s.name).stem();
+        const fs::path staged = fs::path(work) / "staged";
         fs::create_directories(out, ec);
-        Usage u = runMeasured({cli, "--quiet", in.string(), out.string()});
-        u.prepMs = preparationMs((in / s.name).string());
-        std::printf("%-18s %10.0f %10.0f %10.1f %10.0f%s\n", s.name.c_str(), u.wallMs, u.cpuMs,
-                    u.peakMb, u.prepMs, u.ok ? "" : "  FAILED");
+        fs::create_directories(staged, ec);
+        Row row;
+        row.tovel = medianRun({cli, "--quiet", in.string(), out.string()}, runs);
+        if (!unpaper.empty())
+            row.yard = medianRun({unpaper, "--overwrite", (in / s.name).string(), (out / "unpaper.pgm").string()}, runs);
+        row.stages = stagesOf((in / s.name).string(), staged.string());
+        char ratio[16] = "-";
+        if (row.yard.ok && row.yard.wallMs > 0) std::snprintf(ratio, sizeof ratio, "%.2f", row.tovel.wallMs / row.yard.wallMs);
+        std::printf("%-18s %9.0f %9.0f %8.1f | %9.0f %9.0f %8.1f | %7s%s\n", s.name.c_str(), row.tovel.wallMs,
+                    row.tovel.cpuMs, row.tovel.peakMb, row.yard.wallMs, row.yard.cpuMs, row.yard.peakMb, ratio,
+                    row.tovel.ok ? "" : "  FAILED");
         auto g = std::find(groups.begin(), groups.end(), s.group);
         if (g == groups.end()) {
             groups.push_back(s.group);
             byGroup.emplace_back();
             g = groups.end() - 1;
         }
-        byGroup[static_cast<size_t>(g - groups.begin())].push_back(u);
+        byGroup[static_cast<size_t>(g - groups.begin())].push_back(row);
     }
-    std::printf("\n%-18s %10s %10s %10s %10s\n", "median", "wall ms", "cpu ms", "peak MB", "prep ms");
+
+    std::printf("\n%-18s %9s %9s %8s | %9s %9s %8s | %7s\n", "median", "tovel ms", "cpu ms", "peak MB",
+                "unpaper", "cpu ms", "peak MB", "ratio");
     for (size_t i = 0; i < groups.size(); ++i) {
-        std::vector<double> wall, cpu, peak, prep;
-        for (const Usage& u : byGroup[i]) {
-            wall.push_back(u.wallMs);
-            cpu.push_back(u.cpuMs);
-            peak.push_back(u.peakMb);
-            prep.push_back(u.prepMs);
+        std::vector<double> v[6], ratios;
+        for (const Row& r : byGroup[i]) {
+            const double vals[6] = {r.tovel.wallMs, r.tovel.cpuMs, r.tovel.peakMb, r.yard.wallMs, r.yard.cpuMs, r.yard.peakMb};
+            for (int k = 0; k < 6; ++k) v[k].push_back(vals[k]);
+            if (r.yard.wallMs > 0) ratios.push_back(r.tovel.wallMs / r.yard.wallMs);
         }
-        std::printf("%-18s %10.0f %10.0f %10.1f %10.0f\n", groups[i].c_str(), median(wall),
-                    median(cpu), median(peak), median(prep));
+        std::printf("%-18s %9.0f %9.0f %8.1f | %9.0f %9.0f %8.1f | %7.2f\n", groups[i].c_str(), median(v[0]),
+                    median(v[1]), median(v[2]), median(v[3]), median(v[4]), median(v[5]), median(ratios));
+    }
+
+    std::printf("\nStage medians, ms (each sheet once through the pipeline in this process):\n%-26s", "stage");
+    for (const std::string& g : groups) std::printf(" %12s", g.c_str());
+    std::printf("\n");
+    for (int k = 0; k < static_cast<int>(Stage::kCount); ++k) {
+        std::printf("%-26s", stageName(static_cast<Stage>(k)));
+        for (size_t i = 0; i < groups.size(); ++i) {
+            std::vector<double> ms;
+            for (const Row& r : byGroup[i]) ms.push_back(r.stages.ms[k]);
+            std::printf(" %12.0f", median(ms));
+        }
+        std::printf("\n");
     }
     return 0;
 }

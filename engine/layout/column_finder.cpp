@@ -5,6 +5,7 @@
 
 #include "bands/band_geometry.h"
 #include "bands/vertical_bands.h"
+#include "core/stage_clock.h"
 #include "core/progress.h"
 #include "core/trace.h"
 #include "layout/column_measures.h"
@@ -208,6 +209,7 @@ void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
 
 int findColumnsInPage(GreyImage& image, double waveX, double waveY, VerticalBand& page, int depth,
                       float share, const LayoOptions& options) {
+    const ScopedStage stage(Stage::kColumnsAndLines);
     HorizontalBandList& rows = page.rows();
     int tiers = 0;
     for (const HorizontalBand& r : rows) tiers += r.type == 1;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bands/band_geometry.h"
+#include "core/stage_clock.h"
 #include "core/trace.h"
 #include "layout/resampling.h"
 
@@ -159,6 +160,7 @@ void insertPageFillers(VerticalBandList& pages, const HorizontalBand& area) {
 }
 
 void rectifyVerticalBands(GreyImage& image, VerticalBandList& bands, const HorizontalBand& area) {
+    const ScopedStage stage(Stage::kResampling);
     const std::vector<ColumnSpan> spans = columnSpans(bands);
     for (GreyImage* target = &image; target != nullptr; target = target->companion)
         resampleColumns(*target, spans, area);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bands/band_geometry.h"
+#include "core/stage_clock.h"
 #include "core/trace.h"
 #include "layout/resampling.h"
 
@@ -250,6 +251,7 @@ void insertRowFillers(VerticalBand& page) {
 }
 
 int rectifyHorizontalBands2(GreyImage& image, HorizontalBandList& bands, const VerticalBand& page) {
+    const ScopedStage stage(Stage::kResampling);
     const int width = ((page.xRightBottom - page.xLeftBottom) - page.xLeftTop + page.xRightTop) / 2 + 1;
     if (width < 0) {
         trace("%s: Width of the bounding box should not be less than 0.\n", "rectifyHorizontalBands2");

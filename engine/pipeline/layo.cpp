@@ -1,9 +1,11 @@
 #include "pipeline/layo.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "core/progress.h"
+#include "core/stage_clock.h"
 #include "core/text_strings.h"
 #include "core/trace.h"
 #include "layout/page_finder.h"
@@ -112,6 +114,7 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
 // Saves out under outputPath with suffix inserted; an output that could not be composed (a band
 // too large for one image) fails like a save.
 int writeOutput(bool composed, const GreyImage& out, const char* outputPath, const char* suffix) {
+    const ScopedStage stage(Stage::kSave);
     sjisString path(outputPath);
     path.insertSuffix(suffix);
     if (!composed || saveGreyImage(path.c_str(), out) != 0) {
@@ -159,7 +162,11 @@ void composeOutputs(const GreyImage& master, SheetOutputs& o) {
 // Steps from loading to saving; answers the result code.
 int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
                const LayoOptions& options, const LayoStages& stages) {
-    const int load = loadGreyImage(inputPath, w.image);
+    int load;
+    {
+        const ScopedStage stage(Stage::kLoad);
+        load = loadGreyImage(inputPath, w.image);
+    }
     if (load != kLoaded && isStopRequested()) return kLayoStopped;  // loading was abandoned
     if (load == kLoadTooLarge) return kLayoTooLarge;
     if (load != kLoaded) return kLayoUnreadable;
@@ -169,7 +176,12 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     appendStatusText("前処理中……");
     w.master = w.image;
 
-    if (!measureWaveLengths(w.image, w.waveX, w.waveY)) {
+    bool measured;
+    {
+        const ScopedStage stage(Stage::kSpectrum);
+        measured = measureWaveLengths(w.image, w.waveX, w.waveY);
+    }
+    if (!measured) {
         // Without a lattice there is nothing to analyse; the sheet is still cleaned, with
         // windows of a plausible line pitch, and written whole.
         w.analysed = false;
@@ -180,7 +192,10 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     setProgress(0.03f);
     w.cleanWaveX = w.waveX;
     w.cleanWaveY = w.waveY;
-    if (!cleanForAnalysis(w.image, w.waveX, w.waveY)) return kLayoStopped;
+    {
+        const ScopedStage stage(Stage::kFirstCleaning);
+        if (!cleanForAnalysis(w.image, w.waveX, w.waveY)) return kLayoStopped;
+    }
 
     setProgress(0.15f);
     appendStatusText("ページを分割しています……");
@@ -189,6 +204,7 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     GreyImage asLoaded;
     if (stages.findPages && w.analysed) {
         asLoaded = w.master;
+        const ScopedStage stage(Stage::kPagesAndTiers);
         const int r = findPagesUpright(w, options, stages.findPages);
         if (r != kLayoDone) return r;
     }
@@ -197,6 +213,7 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
 
     setProgress(0.95f);
     appendStatusText("出力しています……");
+    std::optional<ScopedStage> outputStage(Stage::kOutput);
     cleanForOutput(w.master, w.cleanWaveX, w.cleanWaveY);
     if (options.removeHeader) removeHeaderRows(w.pages);
     // The sheet as loaded, upright and cleaned as the output is: what the outputs are held
@@ -243,6 +260,7 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
         }
     }
     if (!outputs.composed) composeOutputs(w.master, outputs);
+    outputStage.reset();
 
     if (outputs.divide) {
         const int r = writeOutput(outputs.ok2, outputs.out2, outputPath, "-tovel-1");
@@ -269,6 +287,7 @@ int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& optio
 int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& options,
             const LayoStages& stages) {
     const LayoOptions ownOptions = options;
+    resetStageTimes();
     trace("%s", kSeparator);
     trace("処理開始。入力画像：%s\n", inputPath);
     setStatusText("%s : 処理開始。", sjisString(inputPath).fileName().c_str());
