@@ -125,17 +125,23 @@ public:
                     continue;
                 }
             }
+            // The position moves one way along a line, so when both ends of this stretch lie in
+            // the counted range every pixel between does: the check per pixel is left out.
+            int64_t qe = q, re = r;
+            advance(qe, re, end - t);
+            const int64_t sa = position(q, r), sb = position(qe, re);
+            if (std::min(sa, sb) >= lo_ && std::max(sa, sb) <= hi_) {
+                const int64_t origin = -moveBase_ * sStride_ - base_ * tStride_;
+                for (; t <= end; ++t) {
+                    if (!visit(255 - pixels_[origin + position(q, r) * sStride_ + t * tStride_], t)) return;
+                    step(q, r);
+                }
+                continue;
+            }
             for (; t <= end; ++t) {
                 const int64_t s = position(q, r);
                 if (s >= lo_ && s <= hi_ && !visit(255 - pixels_[(s - moveBase_) * sStride_ + (t - base_) * tStride_], t)) return;
-                if (den_ != 0) {
-                    q += stepQ_;
-                    r += stepR_;
-                    if (r >= den_) {
-                        r -= den_;
-                        ++q;
-                    }
-                }
+                step(q, r);
             }
         }
     }
@@ -152,6 +158,17 @@ private:
     }
 
     static int64_t position(int64_t q, int64_t r) { return (q < 0 && r != 0) ? q + 1 : q; }
+
+    // One run coordinate on.
+    void step(int64_t& q, int64_t& r) const {
+        if (den_ == 0) return;
+        q += stepQ_;
+        r += stepR_;
+        if (r >= den_) {
+            r -= den_;
+            ++q;
+        }
+    }
 
     void advance(int64_t& q, int64_t& r, int64_t n) const {
         if (den_ == 0 || n <= 0) return;
