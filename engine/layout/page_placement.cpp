@@ -28,8 +28,10 @@ std::vector<ColumnSpan> columnSpans(const VerticalBandList& bands) {
 }
 
 // Every output row is made from its own source row alone, so the rows are resampled one at a
-// time through one row of cells: nothing the size of the area is allocated or cleared.
-void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
+// time through one row of cells: nothing the size of the area is allocated or cleared. A
+// partner image of the same size (the companion) is resampled in the same pass, on the same
+// weights.
+void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<ColumnSpan>& spans,
                      const HorizontalBand& area) {
     const int w = area.xRight - area.xLeft + 1;
     const int h = ((area.yBottomRight - area.yTopRight) + (area.yBottomLeft - area.yTopLeft)) / 2 + 1;
@@ -39,13 +41,17 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
     // The rows run down the area's left side; a slanted area may be taller there than its mean
     // height, so rows past the buffer are left alone.
     const int yEnd = std::min(yB, yT + h - 1);
-    std::vector<float> cells(static_cast<size_t>(w)), weights(static_cast<size_t>(w));
+    std::vector<float> cells(static_cast<size_t>(w)), weights(cells.size());
+    std::vector<float> partnerCells(partner ? cells.size() : 0);
     const int x0 = std::max(area.xLeft, 0), x1 = std::min(area.xRight, image.width - 1);
 
     for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y) {
         std::fill(cells.begin(), cells.end(), 0.0f);
         std::fill(weights.begin(), weights.end(), 0.0f);
-        unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        std::fill(partnerCells.begin(), partnerCells.end(), 0.0f);
+        const size_t offset = static_cast<size_t>(y) * image.width;
+        unsigned char* row = image.pixels.data() + offset;
+        unsigned char* partnerRow = partner ? partner->pixels.data() + offset : nullptr;
         for (const ColumnSpan& s : spans) {
             float sl, sr;
             if (yB == yT) {
@@ -62,11 +68,12 @@ void resampleColumns(GreyImage& image, const std::vector<ColumnSpan>& spans,
                       static_cast<float>(s.rightBottom + 1) * below) / rows;
             }
             spreadSpan(row, image.width, 1, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
-                       cells.data(), weights.data(), 1);
+                       cells.data(), weights.data(), 1, partnerRow, partner ? partnerCells.data() : nullptr);
         }
         for (int x = x0; x <= x1; ++x) {
             const size_t cell = static_cast<size_t>(x - area.xLeft);
             row[x] = toPixel(cells[cell], weights[cell]);
+            if (partnerRow) partnerRow[x] = toPixel(partnerCells[cell], weights[cell]);
         }
     }
 }
@@ -162,8 +169,11 @@ void insertPageFillers(VerticalBandList& pages, const HorizontalBand& area) {
 void rectifyVerticalBands(GreyImage& image, VerticalBandList& bands, const HorizontalBand& area) {
     const ScopedStage stage(Stage::kResampling);
     const std::vector<ColumnSpan> spans = columnSpans(bands);
-    for (GreyImage* target = &image; target != nullptr; target = target->companion)
-        resampleColumns(*target, spans, area);
+    for (GreyImage* target = &image; target != nullptr;) {
+        GreyImage* partner = sameSize(*target, target->companion) ? target->companion : nullptr;
+        resampleColumns(*target, partner, spans, area);
+        target = partner ? partner->companion : target->companion;
+    }
     for (VerticalBand& b : bands) {
         b.xLeftTop = b.xLeftBottom = b.destLeft;
         b.xRightTop = b.xRightBottom = b.destRight;

@@ -16,7 +16,8 @@ int mirrored(int i, int length) {
 }  // namespace
 
 void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, float sl, float sr,
-                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep) {
+                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep,
+                const unsigned char* second, float* secondCells) {
     if (length <= 0) return;
     if (sr < sl) std::swap(sl, sr);
     const int i0 = static_cast<int>(sl);
@@ -27,7 +28,9 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
     // Where source pixel i ends, pixel i + 1 starts: each boundary is computed once.
     float next = fdl;
     for (int i = i0; i <= i1; ++i) {
-        const float v = first[static_cast<std::ptrdiff_t>(mirrored(i, length)) * step];
+        const std::ptrdiff_t source = static_cast<std::ptrdiff_t>(mirrored(i, length)) * step;
+        const float v = first[source];
+        const float v2 = second ? second[source] : 0.0f;
         // The first column starts at dl and the last ends at dr. An empty span (sl == sr) has a
         // single column that is both, so the whole destination takes that one pixel and the
         // interpolation, which would divide by zero, is never needed.
@@ -48,8 +51,10 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
                 overlap = static_cast<float>(j + 1) - a;
             else if (j == jb)
                 overlap = b - static_cast<float>(j);
-            cells[static_cast<std::ptrdiff_t>(j - lo) * cellStep] += v * overlap;
-            weights[static_cast<std::ptrdiff_t>(j - lo) * cellStep] += overlap;
+            const std::ptrdiff_t cell = static_cast<std::ptrdiff_t>(j - lo) * cellStep;
+            cells[cell] += v * overlap;
+            weights[cell] += overlap;
+            if (second) secondCells[cell] += v2 * overlap;
         }
     }
 }
@@ -60,3 +65,7 @@ unsigned char toPixel(float value, float weight) {
     return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
+
+bool sameSize(const GreyImage& image, const GreyImage* other) {
+    return other && other->width == image.width && other->height == image.height;
+}

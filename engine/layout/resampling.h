@@ -3,15 +3,24 @@
 
 #include <cstddef>
 
+#include "core/grey_image.h"
+
 // Spreads the source span [sl, sr] of one image line (a row or a column: length pixels from
 // first, step bytes apart) linearly over the destination [dl, dr), adding each source pixel
 // times its overlap with each destination pixel (single precision), and the overlap itself to
 // weights. Source pixels past either end are mirrored. Only destination indexes in [lo, hi] are
 // written; cells and weights point at the cell of index lo, successive indexes cellStep apart.
+// With second and secondCells (both or neither), the same line of a second image of the same
+// size is spread into secondCells alongside: the weights are the same for both.
 void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, float sl, float sr,
-                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep);
+                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep,
+                const unsigned char* second = nullptr, float* secondCells = nullptr);
 
 // An accumulated value rounded back to a pixel, trunc(value + 0.5), held to 0 .. 255. A pixel
 // that two destinations overlap (weight clearly above 1) takes the mean of what they brought
 // instead of their sum, which would saturate to white and lose the ink.
 unsigned char toPixel(float value, float weight);
+
+// True when other is an image of image's size, which can then be resampled in the same pass
+// (spreadSpan's second image).
+bool sameSize(const GreyImage& image, const GreyImage* other);

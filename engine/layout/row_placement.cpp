@@ -30,9 +30,10 @@ std::vector<RowSpan> rowSpans(const HorizontalBandList& bands) {
 // Every output column is made from its own source column alone, so the columns are resampled a
 // block at a time: the block's source columns are copied out whole, so that the resampling walks
 // along memory, and put back once their cells are done. Nothing the size of the page is
-// allocated or cleared.
-void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const VerticalBand& page,
-                  int width) {
+// allocated or cleared. A partner image of the same size (the companion) is resampled in the
+// same pass, on the same weights.
+void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpan>& spans,
+                  const VerticalBand& page, int width) {
     const int xL = page.xLeftTop;
     const int xR = page.xRightTop;
     const int h = page.yBottom - page.yTop + 1;
@@ -44,21 +45,24 @@ void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const Ver
     const int y0 = std::max(page.yTop, 0), y1 = std::min(page.yBottom, image.height - 1);
     constexpr int kBlock = 32;
     const size_t height = static_cast<size_t>(image.height);
-    std::vector<unsigned char> source(kBlock * height);
-    std::vector<float> cells(kBlock * static_cast<size_t>(h)), weights(cells.size());
+    const size_t cellCount = kBlock * static_cast<size_t>(h);
+    std::vector<unsigned char> source(kBlock * height), partnerSource(partner ? source.size() : 0);
+    std::vector<float> cells(cellCount), weights(cellCount), partnerCells(partner ? cellCount : 0);
 
     for (int bx = first; bx <= last; bx += kBlock) {
         const int n = std::min(kBlock, last - bx + 1);
         for (int y = 0; y < image.height; ++y) {
-            const unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width + bx;
-            for (int k = 0; k < n; ++k) source[k * height + static_cast<size_t>(y)] = row[k];
+            const size_t offset = static_cast<size_t>(y) * image.width + bx;
+            for (int k = 0; k < n; ++k) source[k * height + static_cast<size_t>(y)] = image.pixels.data()[offset + k];
+            if (partner)
+                for (int k = 0; k < n; ++k) partnerSource[k * height + static_cast<size_t>(y)] = partner->pixels.data()[offset + k];
         }
         std::fill(cells.begin(), cells.end(), 0.0f);
         std::fill(weights.begin(), weights.end(), 0.0f);
+        std::fill(partnerCells.begin(), partnerCells.end(), 0.0f);
         for (int k = 0; k < n; ++k) {
             const int x = bx + k;
-            float* columnCells = &cells[static_cast<size_t>(k) * h];
-            float* columnWeights = &weights[static_cast<size_t>(k) * h];
+            const size_t column = static_cast<size_t>(k) * h;
             for (const RowSpan& s : spans) {
                 float st, sb;
                 if (xR == xL) {
@@ -74,14 +78,19 @@ void resampleRows(GreyImage& image, const std::vector<RowSpan>& spans, const Ver
                     sb = (static_cast<float>(s.bottomLeft + 1) * left +
                           static_cast<float>(s.bottomRight + 1) * right) / cols;
                 }
-                spreadSpan(&source[k * height], image.height, 1, st, sb, s.destTop, s.destBottom + 1,
-                           page.yTop, page.yBottom, columnCells, columnWeights, 1);
+                spreadSpan(&source[k * height], image.height, 1, st, sb, s.destTop, s.destBottom + 1, page.yTop,
+                           page.yBottom, &cells[column], &weights[column], 1,
+                           partner ? &partnerSource[k * height] : nullptr, partner ? &partnerCells[column] : nullptr);
             }
         }
         for (int y = y0; y <= y1; ++y) {
-            unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width + bx;
+            const size_t offset = static_cast<size_t>(y) * image.width + bx;
             const size_t cell = static_cast<size_t>(y - page.yTop);
-            for (int k = 0; k < n; ++k) row[k] = toPixel(cells[k * static_cast<size_t>(h) + cell], weights[k * static_cast<size_t>(h) + cell]);
+            for (int k = 0; k < n; ++k) {
+                const size_t c = k * static_cast<size_t>(h) + cell;
+                image.pixels.data()[offset + k] = toPixel(cells[c], weights[c]);
+                if (partner) partner->pixels.data()[offset + k] = toPixel(partnerCells[c], weights[c]);
+            }
         }
     }
 }
@@ -258,8 +267,11 @@ int rectifyHorizontalBands2(GreyImage& image, HorizontalBandList& bands, const V
         return 1;
     }
     const std::vector<RowSpan> spans = rowSpans(bands);
-    for (GreyImage* target = &image; target != nullptr; target = target->companion)
-        resampleRows(*target, spans, page, width);
+    for (GreyImage* target = &image; target != nullptr;) {
+        GreyImage* partner = sameSize(*target, target->companion) ? target->companion : nullptr;
+        resampleRows(*target, partner, spans, page, width);
+        target = partner ? partner->companion : target->companion;
+    }
     for (HorizontalBand& b : bands) {
         b.yTopLeft = b.yTopRight = b.destTop;
         b.yBottomLeft = b.yBottomRight = b.destBottom;
