@@ -159,6 +159,38 @@ void composeOutputs(const GreyImage& master, SheetOutputs& o) {
     o.composed = true;
 }
 
+// The dark pixels of the text found, and of the whole sheet, on the sheet as loaded.
+struct TextInk {
+    long long text = 0;
+    long long sheet = 0;
+};
+
+// Turns asLoaded as the analysis turned the sheet and cleans it as the output is cleaned, then
+// counts its ink inside the pages' tiers and in all.
+TextInk inkAsLoaded(GreyImage& asLoaded, const SheetWork& w) {
+    if (w.turns != 0) rotateQuarterTurns(asLoaded, w.turns);
+    cleanForOutput(asLoaded, w.cleanWaveX, w.cleanWaveY);
+    return {countTextInk(asLoaded, w.pages), countInk(asLoaded)};
+}
+
+// Holds the outputs against the text found before anything is written: a shift or a crop must
+// not cut it off, and the outputs must keep its ink. When they would not, the pages found are not
+// the text (a book edge taken for a seam, a page misread): answers why, for the sheet to be
+// written cleaned, as loaded. Composes the outputs when it gets that far.
+const char* distrustOutputs(const SheetWork& w, SheetOutputs& outputs, const TextInk& reference) {
+    if (textOutsideOutput(w.pages, outputs.r1, outputs.r2, outputs.divide, w.master.width, w.master.height)) {
+        trace("the output would cut text found off the sheet: the sheet is written cleaned, as loaded.\n");
+        return "the shift or crop would cut text off the sheet";
+    }
+    composeOutputs(w.master, outputs);
+    const long long outputInk = outputs.ink();
+    trace("text kept: %lld of %lld dark pixels.\n", outputInk, reference.text);
+    if (!losesText(outputInk, reference.text, reference.sheet)) return nullptr;
+    trace("the output would keep %lld of the text's %lld dark pixels (%lld on the sheet): the sheet is written cleaned, as loaded.\n",
+          outputInk, reference.text, reference.sheet);
+    return "the re-layout would lose text";
+}
+
 // Steps from loading to saving; answers the result code.
 int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
                const LayoOptions& options, const LayoStages& stages) {
@@ -218,38 +250,14 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
     if (options.removeHeader) removeHeaderRows(w.pages);
     // The sheet as loaded, upright and cleaned as the output is: what the outputs are held
     // against, and what is written when they fail.
-    long long textInk = 0, sheetInk = 0;
-    if (!w.pages.empty() && !asLoaded.pixels.empty()) {
-        if (w.turns != 0) rotateQuarterTurns(asLoaded, w.turns);
-        cleanForOutput(asLoaded, w.cleanWaveX, w.cleanWaveY);
-        textInk = countTextInk(asLoaded, w.pages);
-        sheetInk = countInk(asLoaded);
-    }
+    const bool checked = !w.pages.empty() && !asLoaded.pixels.empty();
+    TextInk reference;
+    if (checked) reference = inkAsLoaded(asLoaded, w);
     if (!w.pages.empty()) eraseOutsidePages(w.master, w.pages, w.sheet);
     SheetOutputs outputs;
     planOutputs(w, options, outputs);
-
-    // Before anything is written, the outputs are held against the text found: a shift or a
-    // crop must not cut it off, and the outputs must keep its ink. When they would not, the pages
-    // found are not the text (a book edge taken for a seam, a page misread), and the sheet is
-    // written cleaned, as loaded (upright when it was turned).
-    if (!w.pages.empty() && !asLoaded.pixels.empty()) {
-        const char* why = nullptr;
-        if (textOutsideOutput(w.pages, outputs.r1, outputs.r2, outputs.divide, w.master.width,
-                              w.master.height)) {
-            why = "the shift or crop would cut text off the sheet";
-            trace("the output would cut text found off the sheet: the sheet is written cleaned, as loaded.\n");
-        } else {
-            composeOutputs(w.master, outputs);
-            const long long outputInk = outputs.ink();
-            trace("text kept: %lld of %lld dark pixels.\n", outputInk, textInk);
-            if (losesText(outputInk, textInk, sheetInk)) {
-                why = "the re-layout would lose text";
-                trace("the output would keep %lld of the text's %lld dark pixels (%lld on the sheet): the sheet is written cleaned, as loaded.\n",
-                      outputInk, textInk, sheetInk);
-            }
-        }
-        if (why) {
+    if (checked) {
+        if (const char* why = distrustOutputs(w, outputs, reference)) {
             w.master = std::move(asLoaded);
             w.pages.setCount(0);
             w.seamX = -1;
