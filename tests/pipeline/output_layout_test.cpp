@@ -117,6 +117,21 @@ TEST(EraseOutsideText, OnlyTheColumnsOfTheTiersKeepTheirInk) {
     EXPECT_EQ(darkPixels(leaning, 0, 0, 40, 60), before);
 }
 
+namespace {
+
+// Whitens a 100 x 120 image outside one page holding one tier with two text columns, 20 wide at
+// 10 .. 29 and 60 .. 79.
+void whitenAroundTwoColumns(GreyImage& image) {
+    VerticalBandList pages = verticalList({page(0, 99, 0, 119)});
+    HorizontalBand tier = band(0, 99, 0, 119, 1);
+    tier.columns().append(uprightBand(10, 29, 0, 119, 4));
+    tier.columns().append(uprightBand(60, 79, 0, 119, 4));
+    pages[0].rows().append(tier);
+    eraseOutsidePages(image, pages, band(0, 99, 0, 119));
+}
+
+}  // namespace
+
 TEST(EraseOutsideText, AMarkOfACharactersSizeBetweenTheColumnsOfATierStays) {
     // Columns 20 wide at 10 .. 29 and 60 .. 79. Between them a bracket 10 x 10 whose column was
     // lost, a speck 3 x 3 and, lower down, a smudge 28 x 40: the bracket is text and stays, the
@@ -127,12 +142,7 @@ TEST(EraseOutsideText, AMarkOfACharactersSizeBetweenTheColumnsOfATierStays) {
         const bool smudge = x >= 31 && x <= 58 && y >= 60 && y <= 99;
         return bracket || speck || smudge;
     });
-    VerticalBandList pages = verticalList({page(0, 99, 0, 119)});
-    HorizontalBand tier = band(0, 99, 0, 119, 1);
-    tier.columns().append(uprightBand(10, 29, 0, 119, 4));
-    tier.columns().append(uprightBand(60, 79, 0, 119, 4));
-    pages[0].rows().append(tier);
-    eraseOutsidePages(image, pages, band(0, 99, 0, 119));
+    whitenAroundTwoColumns(image);
     EXPECT_EQ(darkPixels(image, 40, 10, 50, 20), 30 + 30 - 9);
     EXPECT_EQ(darkPixels(image, 45, 40, 48, 43), 0);
     EXPECT_EQ(darkPixels(image, 31, 60, 59, 100), 0);
@@ -149,12 +159,7 @@ TEST(EraseOutsideText, AGlyphTouchingARuleBetweenColumnsStaysAndTheRuleGoes) {
         const bool stroke = x >= 50 && x <= 53 && y >= 70 && y <= 81;
         return rule || glyph || stroke;
     });
-    VerticalBandList pages = verticalList({page(0, 99, 0, 119)});
-    HorizontalBand tier = band(0, 99, 0, 119, 1);
-    tier.columns().append(uprightBand(10, 29, 0, 119, 4));
-    tier.columns().append(uprightBand(60, 79, 0, 119, 4));
-    pages[0].rows().append(tier);
-    eraseOutsidePages(image, pages, band(0, 99, 0, 119));
+    whitenAroundTwoColumns(image);
     EXPECT_EQ(darkPixels(image, 37, 30, 47, 40), 100) << "the glyph";
     EXPECT_EQ(darkPixels(image, 50, 70, 54, 82), 48) << "the narrow stroke";
     EXPECT_EQ(darkPixels(image, 35, 0, 37, 20), 0) << "the rule, away from the glyph";
