@@ -5,8 +5,8 @@
 
 #include "bands/band_geometry.h"
 #include "bands/vertical_bands.h"
-#include "core/stage_clock.h"
 #include "core/progress.h"
+#include "core/stage_clock.h"
 #include "core/trace.h"
 #include "layout/column_measures.h"
 #include "lines/line_stage.h"
