@@ -38,6 +38,21 @@ void dropFillersAndSeams(VerticalBandList& pages) {
     }
 }
 
+// A seam of a spread lies in the middle half of the sheet: pages of a spread are of a size.
+bool isSpreadSeamAt(int x, int imageWidth) { return 4 * x >= imageWidth && 4 * x <= 3 * imageWidth; }
+
+// The outermost band i lies within a tenth of the sheet's side next to a page at least three
+// times as wide: a strip of the facing page.
+bool isFacingPageSliver(const VerticalBandList& pages, uint32_t i, int imageWidth) {
+    if (pages.count() < 2 || (i != 0 && i + 1 != pages.count())) return false;
+    const VerticalBand& b = pages[i];
+    const VerticalBand& next = pages[i == 0 ? 1 : i - 1];
+    const int width = bandWidth(b);
+    const bool atLeftSide = i == 0 && 10 * std::max(b.xRightTop, b.xRightBottom) < imageWidth;
+    const bool atRightSide = i != 0 && 10 * std::min(b.xLeftTop, b.xLeftBottom) > 9 * imageWidth;
+    return (atLeftSide || atRightSide) && next.type == 2 && bandWidth(next) >= 3 * width;
+}
+
 }  // namespace
 
 void fusePages(VerticalBandList& pages, double waveX, int imageWidth) {
@@ -75,30 +90,21 @@ void fusePages(VerticalBandList& pages, double waveX, int imageWidth) {
     }
 }
 
-bool isSpreadSeamAt(int x, int imageWidth) { return 4 * x >= imageWidth && 4 * x <= 3 * imageWidth; }
-
-bool isFacingPageSliver(const VerticalBandList& pages, uint32_t i, int imageWidth) {
-    if (pages.count() < 2 || (i != 0 && i + 1 != pages.count())) return false;
-    const VerticalBand& b = pages[i];
-    const VerticalBand& next = pages[i == 0 ? 1 : i - 1];
-    const int width = bandWidth(b);
-    const bool atLeftSide = i == 0 && 10 * std::max(b.xRightTop, b.xRightBottom) < imageWidth;
-    const bool atRightSide = i != 0 && 10 * std::min(b.xLeftTop, b.xLeftBottom) > 9 * imageWidth;
-    return (atLeftSide || atRightSide) && next.type == 2 && bandWidth(next) >= 3 * width;
-}
-
 void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth) {
     // A seam near a side of the sheet is the edge of the book or of its cover, with at most a
     // strip of the facing page beyond it: the page of the sheet is not one of a spread. Whatever
     // lies beyond it belongs to the facing page.
-    for (uint32_t i = 0; i < pages.count(); ++i) {
+    for (uint32_t i = 0; i < pages.count();) {
         const VerticalBand& b = pages[i];
         const int x = (b.xLeftTop + b.xLeftBottom + b.xRightTop + b.xRightBottom) / 4;
-        if (b.type != 3 || isSpreadSeamAt(x, imageWidth)) continue;
+        if (b.type != 3 || isSpreadSeamAt(x, imageWidth)) {
+            ++i;
+            continue;
+        }
         trace("page #%d at x=%d is the edge of the book, not a seam.\n", static_cast<int>(i), x);
         if (2 * x < imageWidth) {
             for (uint32_t k = 0; k <= i; ++k) pages.removeAt(0);
-            i = static_cast<uint32_t>(-1);
+            i = 0;
         } else {
             while (pages.count() > i) pages.removeAt(pages.count() - 1);
         }
