@@ -1,6 +1,7 @@
 #include "layout/row_placement.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <vector>
@@ -48,10 +49,22 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
     const size_t cellCount = kBlock * static_cast<size_t>(h);
     std::vector<unsigned char> source(kBlock * height), partnerSource(partner ? source.size() : 0);
     std::vector<float> cells(cellCount), weights(cellCount), partnerCells(partner ? cellCount : 0);
+    // Only the rows the spans read are copied out: every edge lies between its two ends, so the
+    // reads stay within a row of the ends' range. Where that reaches past the image the reads
+    // are mirrored, and every row is copied.
+    int readFrom = 0, readTo = image.height - 1;
+    if (!spans.empty()) {
+        int lo = INT_MAX, hi = INT_MIN;
+        for (const RowSpan& s : spans) {
+            lo = std::min({lo, s.topLeft, s.topRight, s.bottomLeft + 1, s.bottomRight + 1});
+            hi = std::max({hi, s.topLeft, s.topRight, s.bottomLeft + 1, s.bottomRight + 1});
+        }
+        if (lo - 1 >= 0 && hi + 1 < image.height) readFrom = lo - 1, readTo = hi + 1;
+    }
 
     for (int bx = first; bx <= last; bx += kBlock) {
         const int n = std::min(kBlock, last - bx + 1);
-        for (int y = 0; y < image.height; ++y) {
+        for (int y = readFrom; y <= readTo; ++y) {
             const size_t offset = static_cast<size_t>(y) * image.width + bx;
             for (int k = 0; k < n; ++k) source[k * height + static_cast<size_t>(y)] = image.pixels.data()[offset + k];
             if (partner)
