@@ -72,7 +72,7 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
         for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
-            if (cell(x, y) || image.at(x, y) >= 128) continue;
+            if (cell(x, y) || !dark(x, y)) continue;
             Keep b{x, x, y, y};
             cell(x, y) = 1;
             stack.assign(1, {x, y});
@@ -84,7 +84,7 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) {
                         const int nx = px + dx, ny = py + dy;
-                        if (!inStrip(nx, ny) || cell(nx, ny) || image.at(nx, ny) >= 128) continue;
+                        if (!dark(nx, ny) || cell(nx, ny)) continue;
                         cell(nx, ny) = 1;
                         stack.push_back({nx, ny});
                     }
