@@ -254,13 +254,8 @@ namespace {
 
 // The number of dark pixels of the image inside the quad's bounds widened by margin.
 int inkIn(const GreyImage& image, const Quad& q, int margin) {
-    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
-    for (const Point& p : q.p) {
-        x0 = std::min(x0, p.x);
-        y0 = std::min(y0, p.y);
-        x1 = std::max(x1, p.x);
-        y1 = std::max(y1, p.y);
-    }
+    const Quad b = q.bounds();
+    const double x0 = b.p[0].x, y0 = b.p[0].y, x1 = b.p[2].x, y1 = b.p[2].y;
     int ink = 0;
     for (int y = std::max(static_cast<int>(y0) - margin, 0); y <= std::min(static_cast<int>(y1) + margin, image.height - 1); ++y)
         for (int x = std::max(static_cast<int>(x0) - margin, 0); x <= std::min(static_cast<int>(x1) + margin, image.width - 1); ++x)

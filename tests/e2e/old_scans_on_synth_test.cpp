@@ -27,14 +27,9 @@ struct Box {
 };
 
 Box boundsOf(const Quad& q) {
-    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
-    for (const Point& p : q.p) {
-        x0 = std::min(x0, p.x);
-        y0 = std::min(y0, p.y);
-        x1 = std::max(x1, p.x);
-        y1 = std::max(y1, p.y);
-    }
-    return {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1)};
+    const Quad b = q.bounds();
+    return {static_cast<int>(b.p[0].x), static_cast<int>(b.p[0].y), static_cast<int>(b.p[2].x),
+            static_cast<int>(b.p[2].y)};
 }
 
 // Draws the fold between the page and the strip of the facing page as a scanner sees it: a dark

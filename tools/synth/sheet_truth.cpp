@@ -1,5 +1,6 @@
 #include "sheet_truth.h"
 
+#include <algorithm>
 #include <cstdio>
 
 Quad Quad::box(double left, double top, double right, double bottom) {
@@ -9,6 +10,17 @@ Quad Quad::box(double left, double top, double right, double bottom) {
     q.p[2] = {right, bottom};
     q.p[3] = {left, bottom};
     return q;
+}
+
+Quad Quad::bounds() const {
+    double left = p[0].x, top = p[0].y, right = p[0].x, bottom = p[0].y;
+    for (const Point& c : p) {
+        left = std::min(left, c.x);
+        top = std::min(top, c.y);
+        right = std::max(right, c.x);
+        bottom = std::max(bottom, c.y);
+    }
+    return box(left, top, right, bottom);
 }
 
 namespace {

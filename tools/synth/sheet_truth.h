@@ -14,6 +14,8 @@ struct Point {
 struct Quad {
     Point p[4];
     static Quad box(double left, double top, double right, double bottom);
+    // The smallest upright box holding the four corners: top-left in p[0], bottom-right in p[2].
+    Quad bounds() const;
 };
 
 struct CellTruth {
