@@ -1,7 +1,12 @@
 #include "bands/probe_frame.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "bands/band_geometry.h"
 
@@ -101,52 +106,62 @@ public:
         const int64_t num = 2 * (static_cast<int64_t>(from_ - f.t0) * l.b + static_cast<int64_t>(f.t1 - from_) * l.a) + d;
         q_ = floorDiv(num, den_, r_);
         stepQ_ = floorDiv(step, den_, stepR_);
+        step_ = step;
+        if (step > 0) wholeRun_ = (den_ + step - 1) / step;
+        if (step < 0) wholeRun_ = den_ / -step;
     }
 
-    // Visits every counted pixel: visit(darkness, t) answers false to stop. Blocks of rows in
-    // which the line's positions hold no ink (by the frame's block counts) are stepped over.
+    // Visits every counted pixel in spans that share one moving position: visit(p, stride,
+    // count, t) sees the count pixels p[0], p[stride], ... at run coordinates t, t + 1, ...
+    // and answers false to stop. A line changes position about |b - a| times, so it is walked
+    // as that many runs; the parts of a run that lie in blocks where its position holds no ink
+    // (by the frame's block counts) are stepped over.
     template <class Visit>
     void run(Visit&& visit) const {
         int64_t q = q_, r = r_;
         int t = from_;
         while (t <= to_) {
-            int end = to_;
-            if (blocks_) {
-                const int b = (t - blockStart_) / Frame::kBlockRun;
-                end = std::min(to_, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
-                int64_t qe = q, re = r;
-                advance(qe, re, end - t);
-                const int64_t sa = position(q, r), sb = position(qe, re);
-                const int64_t lo = std::max<int64_t>(std::min(sa, sb), lo_), hi = std::min<int64_t>(std::max(sa, sb), hi_);
-                const int* counts = blocks_ + static_cast<int64_t>(b) * blockStride_;
-                if (lo > hi || counts[hi + 1 - s0_] == counts[lo - s0_]) {
-                    advance(q, r, end - t + 1);
-                    t = end + 1;
-                    continue;
-                }
-            }
-            // The position moves one way along a line, so when both ends of this stretch lie in
-            // the counted range every pixel between does: the check per pixel is left out.
-            int64_t qe = q, re = r;
-            advance(qe, re, end - t);
-            const int64_t sa = position(q, r), sb = position(qe, re);
-            if (std::min(sa, sb) >= lo_ && std::max(sa, sb) <= hi_) {
-                const int64_t origin = -moveBase_ * sStride_ - base_ * tStride_;
-                for (; t <= end; ++t) {
-                    if (!visit(255 - pixels_[origin + position(q, r) * sStride_ + t * tStride_], t)) return;
-                    step(q, r);
-                }
-                continue;
-            }
-            for (; t <= end; ++t) {
-                const int64_t s = position(q, r);
-                if (s >= lo_ && s <= hi_ && !visit(255 - pixels_[(s - moveBase_) * sStride_ + (t - base_) * tStride_], t)) return;
-                step(q, r);
-            }
+            const int count = static_cast<int>(std::min<int64_t>(samePositionRun(q, r), to_ - t + 1));
+            const int64_t s = position(q, r);
+            if (s >= lo_ && s <= hi_ && !visitRun(visit, s, t, count)) return;
+            moveOn(q, r, count);
+            t += count;
         }
     }
 
 private:
+    template <class Visit>
+    bool visitRun(Visit& visit, int64_t s, int t, int count) const {
+        const int end = t + count - 1;
+        if (!blocks_) return visit(pixel(s, t), tStride_, count, t);
+        while (t <= end) {
+            const int b = (t - blockStart_) / Frame::kBlockRun;
+            const int last = std::min(end, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
+            if (blocks_[(s - s0_) * blockStride_ + b] && !visit(pixel(s, t), tStride_, last - t + 1, t)) return false;
+            t = last + 1;
+        }
+        return true;
+    }
+
+    // count run coordinates on. A run found by samePositionRun ends within one den of where it
+    // started, so one correction keeps r in [0, den).
+    void moveOn(int64_t& q, int64_t& r, int count) const {
+        if (den_ == 0) return;
+        if (count == 1) {
+            step(q, r);
+            return;
+        }
+        r += count * step_;
+        while (r >= den_) {
+            r -= den_;
+            ++q;
+        }
+        while (r < 0) {
+            r += den_;
+            --q;
+        }
+    }
+
     static int64_t floorDiv(int64_t n, int64_t d, int64_t& rem) {
         int64_t q = n / d;
         rem = n % d;
@@ -159,6 +174,25 @@ private:
 
     static int64_t position(int64_t q, int64_t r) { return (q < 0 && r != 0) ? q + 1 : q; }
 
+    const unsigned char* pixel(int64_t s, int t) const {
+        return pixels_ + (s - moveBase_) * sStride_ + static_cast<int64_t>(t - base_) * tStride_;
+    }
+
+    // How many run coordinates from (q, r) on keep the position of (q, r): exact while q >= 0
+    // (the numerator q * den + r crosses the next multiple of den), else 1. Steep lines, whose
+    // position changes every few coordinates, are answered 1. Once the position has changed,
+    // r lies within one step of the crossing and the run is wholeRun_ or one off it.
+    int64_t samePositionRun(int64_t q, int64_t r) const {
+        if (den_ == 0 || step_ == 0) return INT64_MAX;
+        if (q < 0 || 4 * std::abs(step_) > den_) return 1;
+        if (step_ > 0) {
+            if (r < step_) return r + (wholeRun_ - 1) * step_ >= den_ ? wholeRun_ - 1 : wholeRun_;
+            return (den_ - r + step_ - 1) / step_;
+        }
+        if (r >= den_ + step_) return wholeRun_ * -step_ <= r ? wholeRun_ + 1 : wholeRun_;
+        return r / -step_ + 1;
+    }
+
     // One run coordinate on.
     void step(int64_t& q, int64_t& r) const {
         if (den_ == 0) return;
@@ -170,21 +204,44 @@ private:
         }
     }
 
-    void advance(int64_t& q, int64_t& r, int64_t n) const {
-        if (den_ == 0 || n <= 0) return;
-        r += n * stepR_;
-        q += n * stepQ_ + r / den_;
-        r %= den_;
-    }
-
     int from_ = 0, to_ = -1, base_ = 0, lo_ = 0, hi_ = -1, s0_ = 0;
     const int* blocks_ = nullptr;
     int blockStart_ = 0;
     int64_t blockStride_ = 0;
     const unsigned char* pixels_ = nullptr;
     int64_t moveBase_ = 0;
-    int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0;
+    int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0, step_ = 0, wholeRun_ = 0;
 };
+
+// The darkness (255 - grey) summed over count pixels stride apart from p; darkest receives the
+// largest darkness met (0 for no pixel). Contiguous pixels are summed sixteen at a time.
+int spanDarkness(const unsigned char* p, int64_t stride, int count, int& darkest) {
+    int i = 0, greySum = 0, lightest = 255;
+#if defined(__SSE2__)
+    if (stride == 1 && count >= 16) {
+        const __m128i zero = _mm_setzero_si128();
+        __m128i sums = zero, least = _mm_set1_epi8(-1);
+        for (; i + 16 <= count; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
+            least = _mm_min_epu8(least, v);
+        }
+        greySum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 8));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 4));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 2));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 1));
+        lightest = _mm_cvtsi128_si32(least) & 255;
+    }
+#endif
+    for (; i < count; ++i) {
+        const int v = p[i * stride];
+        greySum += v;
+        lightest = std::min(lightest, v);
+    }
+    darkest = 255 - lightest;
+    return 255 * count - greySum;
+}
 
 // True when the frame's ink counts show no darkness at the positions the line passes.
 bool passesBlank(const Frame& f, const Line& l) {
@@ -200,43 +257,41 @@ void countInkedPositions(Frame& f, std::vector<int>& counts) {
     const int n = std::max(f.s1 - f.s0 + 1, 0);
     const int from = std::max(f.t0, f.runFirst()), to = std::min(f.t1, f.runLast());
     const int blocks = to >= from ? (to - from) / Frame::kBlockRun + 1 : 0;
-    const size_t stride = static_cast<size_t>(n) + 1;
-    // The whole-run counts first, then one row of counts per block.
-    counts.assign(stride * (static_cast<size_t>(blocks) + 1), 0);
-    std::vector<unsigned char> inBlock(static_cast<size_t>(blocks));
+    // The whole-run counts first, then one row of block marks per position.
+    counts.assign(static_cast<size_t>(n) + 1 + static_cast<size_t>(n) * static_cast<size_t>(blocks), 0);
+    int* marks = counts.data() + n + 1;
     for (int i = 0; i < n; ++i) {
         const int s = f.s0 + i;
-        std::fill(inBlock.begin(), inBlock.end(), 0);
         bool inked = false;
         if (s >= f.moveFirst() && s < f.moveEnd()) {
             const unsigned char* p = f.image->pixels.data() + (s - f.moveFirst()) * f.sStride() - f.runFirst() * f.tStride();
-            for (int t = from; t <= to; ++t) {
-                if (p[t * f.tStride()] != 255) {
-                    inked = true;
-                    inBlock[static_cast<size_t>((t - from) / Frame::kBlockRun)] = 1;
-                }
+            for (int b = 0; b < blocks; ++b) {
+                const int first = from + b * Frame::kBlockRun, count = std::min(Frame::kBlockRun, to - first + 1);
+                int darkest = 0;
+                spanDarkness(p + first * f.tStride(), f.tStride(), count, darkest);
+                marks[static_cast<size_t>(i) * blocks + b] = darkest > 0;
+                inked = inked || darkest > 0;
             }
         }
         counts[static_cast<size_t>(i) + 1] = counts[static_cast<size_t>(i)] + (inked ? 1 : 0);
-        for (int b = 0; b < blocks; ++b) {
-            int* row = &counts[stride * (static_cast<size_t>(b) + 1)];
-            row[i + 1] = row[i] + inBlock[static_cast<size_t>(b)];
-        }
     }
     f.inkedBefore = counts.data();
-    f.blockInked = blocks > 0 ? counts.data() + stride : nullptr;
+    f.blockInked = blocks > 0 ? marks : nullptr;
     f.blockStart = from;
-    f.blockStride = static_cast<int>(stride);
+    f.blockStride = blocks;
 }
 
 bool isClear(const Frame& f, const Line& l, int percent, int cap) {
     if (passesBlank(f, l)) return true;
+    // Darkness is never negative, so a sum over the limit at the end was over it at the first
+    // pixel that passed it: summing span by span answers as pixel by pixel would.
     const int limit = f.limit(percent);
     int sum = 0;
     bool clear = true;
-    LineWalk(f, l).run([&sum, &clear, limit, cap](int d, int) {
-        sum += d;
-        if (d > cap || sum > limit) {
+    LineWalk(f, l).run([&sum, &clear, limit, cap](const unsigned char* p, int64_t stride, int count, int) {
+        int darkest = 0;
+        sum += spanDarkness(p, stride, count, darkest);
+        if (darkest > cap || sum > limit) {
             clear = false;
             return false;
         }
@@ -253,10 +308,17 @@ int ink(const Frame& f, const Line& l, double& weighted, int* darkest) {
     };
     Totals totals;
     totals.top = darkest ? *darkest : 0;
-    LineWalk(f, l).run([&totals](int d, int t) {
-        totals.sum += d;
-        totals.moments += static_cast<int64_t>(d) * t;
-        totals.top = std::max(totals.top, d);
+    LineWalk(f, l).run([&totals](const unsigned char* p, int64_t stride, int count, int t) {
+        int spanSum = 0;
+        int64_t spanMoments = 0;
+        for (int i = 0; i < count; ++i) {
+            const int d = 255 - p[i * stride];
+            spanSum += d;
+            spanMoments += static_cast<int64_t>(d) * i;
+            totals.top = std::max(totals.top, d);
+        }
+        totals.sum += spanSum;
+        totals.moments += static_cast<int64_t>(spanSum) * t + spanMoments;
         return true;
     });
     weighted += static_cast<double>(totals.moments);

@@ -48,8 +48,8 @@ struct Frame {
     // ink is clear with a sum of 0, without walking it. Whitening only removes ink, so the
     // counts stay true enough: a stale count only costs a walk.
     const int* inkedBefore = nullptr;
-    // Optional, the same counts per block of kBlockRun run coordinates from blockStart:
-    // blockInked[b * blockStride + i] counts positions s0 .. s0 + i - 1 inked within block b.
+    // Optional, the same per block of kBlockRun run coordinates from blockStart:
+    // blockInked[(s - s0) * blockStride + b] is 1 when position s held darkness within block b.
     // A walk skips the blocks in which its positions hold no ink.
     static constexpr int kBlockRun = 64;
     const int* blockInked = nullptr;
