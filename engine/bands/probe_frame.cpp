@@ -32,12 +32,16 @@ Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, Grey
     work.reset(rows, std::max(right - left + 1, 1), 255);
     if (to >= from && right >= left) {
         // Blocks of 64 x 64 keep both sides of the copy in cache.
+        const int64_t stride = work.width;
         for (int y0 = from; y0 <= to; y0 += 64)
-            for (int x0 = left; x0 <= right; x0 += 64)
+            for (int x0 = left; x0 <= right; x0 += 64) {
+                const int xEnd = std::min(x0 + 63, right);
                 for (int y = y0; y <= std::min(y0 + 63, to); ++y) {
-                    const unsigned char* src = &image.at(0, y);
-                    for (int x = x0; x <= std::min(x0 + 63, right); ++x) work.at(y - from, x - left) = src[x];
+                    const unsigned char* src = image.pixels.data() + static_cast<int64_t>(y) * image.width;
+                    unsigned char* dst = work.pixels.data() + (y - from);
+                    for (int x = x0; x <= xEnd; ++x) dst[(x - left) * stride] = src[x];
                 }
+            }
     }
     f.image = &work;
     f.columnsStored = true;
@@ -130,17 +134,25 @@ public:
     }
 
 private:
+    // Neighbouring blocks that hold ink at position s are visited as one span.
     template <class Visit>
     bool visitRun(Visit& visit, int64_t s, int t, int count) const {
         const int end = t + count - 1;
         if (!blocks_) return visit(pixel(s, t), tStride_, count, t);
+        const int* marks = blocks_ + (s - s0_) * blockStride_;
+        int spanStart = -1;
         while (t <= end) {
             const int b = (t - blockStart_) / Frame::kBlockRun;
             const int last = std::min(end, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
-            if (blocks_[(s - s0_) * blockStride_ + b] && !visit(pixel(s, t), tStride_, last - t + 1, t)) return false;
+            if (marks[b]) {
+                if (spanStart < 0) spanStart = t;
+            } else if (spanStart >= 0) {
+                if (!visit(pixel(s, spanStart), tStride_, t - spanStart, spanStart)) return false;
+                spanStart = -1;
+            }
             t = last + 1;
         }
-        return true;
+        return spanStart < 0 || visit(pixel(s, spanStart), tStride_, end + 1 - spanStart, spanStart);
     }
 
     // count run coordinates on. A run found by samePositionRun ends within one den of where it
@@ -215,7 +227,7 @@ private:
 
 // The darkness (255 - grey) summed over count pixels stride apart from p; darkest receives the
 // largest darkness met (0 for no pixel). Contiguous pixels are summed sixteen at a time.
-int spanDarkness(const unsigned char* p, int64_t stride, int count, int& darkest) {
+inline int spanDarkness(const unsigned char* p, int64_t stride, int count, int& darkest) {
     int i = 0, greySum = 0, lightest = 255;
 #if defined(__SSE2__)
     if (stride == 1 && count >= 16) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace {
 
 // Column (or row) i of a line length pixels long, mirrored at the ends. Spans that reach more
@@ -58,13 +57,6 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
         }
     }
 }
-
-unsigned char toPixel(float value, float weight) {
-    if (weight > 1.001f) value /= weight;
-    const float rounded = static_cast<float>(static_cast<int>(value + 0.5f));
-    return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
-}
-
 
 bool sameSize(const GreyImage& image, const GreyImage* other) {
     return other && other->width == image.width && other->height == image.height;

@@ -1,6 +1,7 @@
 // The resampling kernel that places pages (along rows) and tiers (along columns).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 #include "core/grey_image.h"
@@ -19,7 +20,12 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
 // An accumulated value rounded back to a pixel, trunc(value + 0.5), held to 0 .. 255. A pixel
 // that two destinations overlap (weight clearly above 1) takes the mean of what they brought
 // instead of their sum, which would saturate to white and lose the ink.
-unsigned char toPixel(float value, float weight);
+// Inline: it runs once for every pixel placed.
+inline unsigned char toPixel(float value, float weight) {
+    if (weight > 1.001f) value /= weight;
+    const float rounded = static_cast<float>(static_cast<int>(value + 0.5f));
+    return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
+}
 
 // True when other is an image of image's size, which can then be resampled in the same pass
 // (spreadSpan's second image).
