@@ -394,27 +394,41 @@ bool tiltAllowed(const SweepRequest& r, const Line& l, int tilt, int accumulator
     }
 }
 
-// One variant of sweepToInk: the mirror pivot form (variant A) or the first form (variant B).
-SweepResult sweepVariant(const Frame& f, Line start, const SweepRequest& r, bool mirror) {
-    Line line = start, lastMove = start;
+// Where a sweep stands: its line, the last line it moved to without tilting, and its counts.
+struct SweepState {
+    Line line, lastMove;
     int steps = 0, tilt = 0, accumulator = 0;
     float px = -1.0f;
+};
+
+// Moves the line right while the next line is clear. True when the next line lies beyond the
+// region: st.line is then that line.
+bool sweepStraight(const Frame& f, const SweepRequest& r, SweepState& st) {
     for (;;) {
-        const Line next = line.shifted(1);
-        if (f.beyond(next)) return SweepResult{next, steps};
-        if (isClear(f, next, r.percent, r.cap)) {
-            line = next;
-            lastMove = line;
-            ++steps;
-            accumulator += r.tiltLimit;
-            if (px >= 0.0f) px += 1.0f;
-            continue;
+        const Line next = st.line.shifted(1);
+        if (f.beyond(next)) {
+            st.line = next;
+            return true;
         }
-        if (!tiltAllowed(r, line, tilt, accumulator)) break;
-        if (!pivot(f, line, r.pivotRow, px, tilt, r.percent, r.cap, mirror)) break;
-        if (r.stopAtRef && (mirror ? line.b <= r.ref.b : line.a <= r.ref.a)) break;
+        if (!isClear(f, next, r.percent, r.cap)) return false;
+        st.line = next;
+        st.lastMove = next;
+        ++st.steps;
+        st.accumulator += r.tiltLimit;
+        if (st.px >= 0.0f) st.px += 1.0f;
     }
-    return SweepResult{lastMove.shifted(1), steps};
+}
+
+// One variant of sweepToInk from st, whose straight move has just been stopped by ink: the
+// mirror pivot form (variant A) or the first form (variant B).
+SweepResult sweepVariant(const Frame& f, SweepState st, const SweepRequest& r, bool mirror) {
+    for (;;) {
+        if (!tiltAllowed(r, st.line, st.tilt, st.accumulator)) break;
+        if (!pivot(f, st.line, r.pivotRow, st.px, st.tilt, r.percent, r.cap, mirror)) break;
+        if (r.stopAtRef && (mirror ? st.line.b <= r.ref.b : st.line.a <= r.ref.a)) break;
+        if (sweepStraight(f, r, st)) return SweepResult{st.line, st.steps};
+    }
+    return SweepResult{st.lastMove.shifted(1), st.steps};
 }
 
 // The tilting of retreatFromInk: shiftEnds about the pivot row.
@@ -497,10 +511,14 @@ Line retreat(const Frame& f, Line l, const Line& lower, int refSlant, int tolera
 }  // namespace
 
 Line sweepToInk(const Frame& f, Line start, const SweepRequest& r) {
-    if (r.variants == 1) return sweepVariant(f, start, r, false).line;
-    if (r.variants == 2) return sweepVariant(f, start, r, true).line;
-    const SweepResult a = sweepVariant(f, start, r, true);
-    const SweepResult b = sweepVariant(f, start, r, false);
+    // Both variants move alike until ink first stops the line: that stretch is swept once.
+    SweepState st;
+    st.line = st.lastMove = start;
+    if (sweepStraight(f, r, st)) return st.line;
+    if (r.variants == 1) return sweepVariant(f, st, r, false).line;
+    if (r.variants == 2) return sweepVariant(f, st, r, true).line;
+    const SweepResult a = sweepVariant(f, st, r, true);
+    const SweepResult b = sweepVariant(f, st, r, false);
     return a.steps > b.steps ? a.line : b.line;
 }
 
