@@ -9,6 +9,7 @@
 #endif
 
 #include "bands/band_geometry.h"
+#include "core/byte_transpose.h"
 
 namespace probes {
 
@@ -30,19 +31,9 @@ Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, Grey
     const int left = std::max({region.xLeft, firstColumn, 0}), right = std::min(region.xRight, image.width - 1);
     const int rows = std::max(to - from + 1, 1);
     work.reset(rows, std::max(right - left + 1, 1), 255);
-    if (to >= from && right >= left) {
-        // Blocks of 64 x 64 keep both sides of the copy in cache.
-        const int64_t stride = work.width;
-        for (int y0 = from; y0 <= to; y0 += 64)
-            for (int x0 = left; x0 <= right; x0 += 64) {
-                const int xEnd = std::min(x0 + 63, right);
-                for (int y = y0; y <= std::min(y0 + 63, to); ++y) {
-                    const unsigned char* src = image.pixels.data() + static_cast<int64_t>(y) * image.width;
-                    unsigned char* dst = work.pixels.data() + (y - from);
-                    for (int x = x0; x <= xEnd; ++x) dst[(x - left) * stride] = src[x];
-                }
-            }
-    }
+    if (to >= from && right >= left)
+        transposeBytes(image.pixels.data() + static_cast<std::ptrdiff_t>(from) * image.width + left, image.width,
+                       work.pixels.data(), work.width, to - from + 1, right - left + 1);
     f.image = &work;
     f.columnsStored = true;
     f.rowOffset = from;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bands/band_geometry.h"
+#include "core/byte_transpose.h"
 #include "core/stage_clock.h"
 #include "core/trace.h"
 #include "layout/resampling.h"
@@ -64,12 +65,12 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
 
     for (int bx = first; bx <= last; bx += kBlock) {
         const int n = std::min(kBlock, last - bx + 1);
-        for (int y = readFrom; y <= readTo; ++y) {
-            const size_t offset = static_cast<size_t>(y) * image.width + bx;
-            for (int k = 0; k < n; ++k) source[k * height + static_cast<size_t>(y)] = image.pixels.data()[offset + k];
-            if (partner)
-                for (int k = 0; k < n; ++k) partnerSource[k * height + static_cast<size_t>(y)] = partner->pixels.data()[offset + k];
-        }
+        const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(readFrom) * image.width + bx;
+        transposeBytes(image.pixels.data() + offset, image.width, source.data() + readFrom, image.height,
+                       readTo - readFrom + 1, n);
+        if (partner)
+            transposeBytes(partner->pixels.data() + offset, image.width, partnerSource.data() + readFrom,
+                           image.height, readTo - readFrom + 1, n);
         std::fill(cells.begin(), cells.end(), 0.0f);
         std::fill(weights.begin(), weights.end(), 0.0f);
         std::fill(partnerCells.begin(), partnerCells.end(), 0.0f);
