@@ -42,6 +42,24 @@ void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, flo
         next = b;
         const int ja = static_cast<int>(a);
         const int jb = static_cast<int>(b);
+        if (ja >= lo && ja < hi && (jb == ja || jb == ja + 1)) {
+            // The common case, a pixel over one cell or two, without a loop whose length the
+            // processor would have to guess: the second cell takes a zero overlap when the pixel
+            // lies within the first, and adding zero leaves it as it was.
+            const bool split = jb != ja;
+            const float o1 = split ? static_cast<float>(ja + 1) - a : b - a;
+            const float o2 = split ? b - static_cast<float>(ja + 1) : 0.0f;
+            const std::ptrdiff_t cell = static_cast<std::ptrdiff_t>(ja - lo) * cellStep;
+            cells[cell] += v * o1;
+            weights[cell] += o1;
+            cells[cell + cellStep] += v * o2;
+            weights[cell + cellStep] += o2;
+            if (second) {
+                secondCells[cell] += v2 * o1;
+                secondCells[cell + cellStep] += v2 * o2;
+            }
+            continue;
+        }
         for (int j = std::max(ja, lo); j <= std::min(jb, hi); ++j) {
             float overlap = 1.0f;
             if (j == ja && j == jb)
