@@ -217,11 +217,14 @@ private:
 };
 
 // The darkness (255 - grey) summed over count pixels stride apart from p; darkest receives the
-// largest darkness met (0 for no pixel). Contiguous pixels are summed sixteen at a time.
+// largest darkness met (0 for no pixel). Contiguous pixels are summed sixteen at a time; the last
+// sixteen of a longer span are read again with the pixels already counted masked to white.
 inline int spanDarkness(const unsigned char* p, int64_t stride, int count, int& darkest) {
     int i = 0, greySum = 0, lightest = 255;
 #if defined(__SSE2__)
     if (stride == 1 && count >= 16) {
+        static const unsigned char kWhiteFirst[32] = {255, 255, 255, 255, 255, 255, 255, 255,
+                                                      255, 255, 255, 255, 255, 255, 255, 255};
         const __m128i zero = _mm_setzero_si128();
         __m128i sums = zero, least = _mm_set1_epi8(-1);
         for (; i + 16 <= count; i += 16) {
@@ -229,7 +232,16 @@ inline int spanDarkness(const unsigned char* p, int64_t stride, int count, int& 
             sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
             least = _mm_min_epu8(least, v);
         }
-        greySum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+        const int rest = count - i;
+        if (rest > 0) {
+            const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kWhiteFirst + rest));
+            const __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + count - 16)), mask);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
+            least = _mm_min_epu8(least, v);
+            greySum -= 255 * (16 - rest);
+            i = count;
+        }
+        greySum += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
         least = _mm_min_epu8(least, _mm_srli_si128(least, 8));
         least = _mm_min_epu8(least, _mm_srli_si128(least, 4));
         least = _mm_min_epu8(least, _mm_srli_si128(least, 2));

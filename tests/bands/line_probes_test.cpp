@@ -18,8 +18,8 @@ GreyImage speckled(uint32_t seed, uint32_t density) {
 }  // namespace
 
 TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
-    // Sparse specks on white: walks that step over blank positions and blocks must give the
-    // same answers as walks that read every pixel.
+    // Sparse specks on white: walks that step over blank positions and blocks, or sum a copy's
+    // columns many pixels at a time, must give the same answers as walks that read every pixel.
     const GreyImage image = speckled(99, 3);
     const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
     const probes::Frame plain = probes::columnFrame(region, image);
@@ -40,7 +40,11 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
             ASSERT_EQ(w1, w2);
             ASSERT_EQ(w1, w3);
             for (int percent : {0, 5, 40})
-                ASSERT_EQ(probes::isClear(plain, l, percent), probes::isClear(counted, l, percent)) << a << "," << b;
+                for (int cap : {255, 200, 150}) {
+                    const bool clear = probes::isClear(plain, l, percent, cap);
+                    ASSERT_EQ(clear, probes::isClear(counted, l, percent, cap)) << a << "," << b;
+                    ASSERT_EQ(clear, probes::isClear(stored, l, percent, cap)) << a << "," << b;
+                }
         }
 }
 
