@@ -1,7 +1,7 @@
 // tovel-cli: the folder job without a window.
 #include <langinfo.h>
+#include <sched.h>
 #include <signal.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -9,7 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "core/arrays.h"
 #include "core/progress.h"
@@ -17,13 +22,13 @@
 #include "pipeline/folder_job.h"
 #include "pipeline/image_io.h"
 #include "settings/app_settings.h"
+#include "batch_report.h"
 #include "overlay.h"
+#include "sheet_list.h"
 #include "terminal_progress.h"
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitSheetFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
 
@@ -56,62 +61,12 @@ void useUtf8Locale() {
     if (!codeset || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_ALL, "C.UTF-8");
 }
 
-void traceToTerminal(const char* text, void* context) {
-    static_cast<TerminalProgress*>(context)->writeTrace(text);
-}
-
 // Writes the inspection image of each sheet into the folder held by context.
 void inspectSheet(void* context, const char* inputPath, const GreyImage& analysed,
                   const VerticalBandList& pages, int seamX, double waveY) {
     const std::string& folder = *static_cast<const std::string*>(context);
     if (!writeOverlay(folder, inputPath, analysed, pages, seamX, waveY)) {
         std::fprintf(stderr, "tovel-cli: cannot write the overlay of %s into %s\n", inputPath, folder.c_str());
-    }
-}
-
-// Reports a sheet written otherwise than analysed, on standard error beside the progress.
-void reportNotice(void*, const char* inputPath, const char* text) {
-    std::fprintf(stderr, "tovel-cli: %s: written cleaned, as loaded: %s\n",
-                 std::filesystem::path(inputPath).filename().c_str(), text);
-}
-
-// Why writing into folder failed, as far as can be told afterwards; empty when nothing shows.
-std::string describeWriteFailure(const std::string& folder) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) return "the destination folder is gone";
-    struct statvfs disk {};
-    if (statvfs(folder.c_str(), &disk) != 0) return "";
-    if (disk.f_flag & ST_RDONLY) return "the destination is read-only";
-    const unsigned long long free = static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize;
-    return free < (1ull << 20) ? "the destination disk is full" : "";
-}
-
-// Why the sheet at path failed with result, in words for the user; destination is the output
-// folder.
-std::string describeResult(int result, const std::filesystem::path& path,
-                           const std::string& destination) {
-    std::error_code ec;
-    switch (result) {
-        case kLayoUnsettled: return "the sheet's orientation could not be settled";
-        case kLayoPagesFailed: return "the page finder failed";
-        case kLayoWriteFailed: {
-            if (!canSaveGreyAs(path.c_str())) {
-                return "the output keeps the input's format, and " + path.extension().string() +
-                       " files cannot be written";
-            }
-            const std::string cause = describeWriteFailure(destination);
-            return "the output file could not be written" + (cause.empty() ? "" : ": " + cause);
-        }
-        case kLayoUnreadable:
-            if (!std::filesystem::exists(path, ec) && !ec) {
-                return "the file is gone: it was moved or deleted during the run";
-            }
-            return "the file cannot be read as an image: not an image, damaged or cut short";
-        case kLayoTooSmall: return "the sheet is smaller than 70 pixels on its shorter side";
-        case kLayoTooLarge:
-            return "the sheet has more than " + std::to_string(kLargestSheetPixels / 1'000'000) +
-                   " million pixels";
-        default: return "the sheet could not be processed";
     }
 }
 
@@ -149,6 +104,38 @@ bool parseMarginPair(const std::string& text, int& vertical, int& horizontal) {
     return true;
 }
 
+void traceToTerminal(const char* text, void* context) {
+    static_cast<TerminalProgress*>(context)->writeTrace(text);
+}
+
+// The cores this process may run on (a batch system may give it fewer than the machine has).
+int availableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The whole text of path, or of standard input for "-"; false when it cannot be read.
+bool readListFile(const std::string& path, std::string& text) {
+    if (path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return !std::cin.bad();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
+}
+
+unsigned char formatCode(const std::string& name) {
+    if (name == "png") return kFormatPng;
+    if (name == "tif") return kFormatTiff;
+    if (name == "jpg") return kFormatJpeg;
+    return kFormatSame;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,7 +152,9 @@ int main(int argc, char** argv) {
         "TOVEL cleans scanned pages of vertical Japanese text and writes each sheet re-laid-out.\n"
         "Every image file of SOURCE is processed into DESTINATION as NAME-tovel.EXT (or\n"
         "NAME-tovel-1.EXT for the right page and NAME-tovel-2.EXT for the left page of a divided\n"
-        "spread). Defaults come from ./TOVEL.ini, section GENERAL.\n"
+        "spread), several sheets at once. Defaults come from ./TOVEL.ini, section GENERAL.\n"
+        "Standard output gets a line per sheet and a closing summary, standard error the failures\n"
+        "and, on a terminal, a progress bar.\n"
         "Exit status: 0 all sheets written, 1 a sheet failed, 2 bad usage or unusable folders,\n"
         "130 stopped.",
         "tovel-cli"};
@@ -176,7 +165,7 @@ int main(int argc, char** argv) {
     app.add_option("DESTINATION", destination,
                    "folder that receives the output (default: DestinationFolder)");
     bool divide = false, noDivide = false, removeHeader = false, keepHeader = false;
-    bool noMargin = false, quiet = false;
+    bool noMargin = false, quiet = false, traceAll = false, keepGoing = false;
     auto* divideFlag = app.add_flag("--divide-page", divide, "write spreads as two pages");
     auto* noDivideFlag = app.add_flag("--no-divide-page", noDivide, "write spreads whole");
     auto* headerFlag = app.add_flag("--remove-header", removeHeader, "drop header and footer rows");
@@ -187,7 +176,30 @@ int main(int argc, char** argv) {
         "--margin", margin,
         "V,H: crop to the text and add V pixels above and below, H left and right");
     auto* noMarginFlag = app.add_flag("--no-margin", noMargin, "write the full sheet, not cropped");
-    app.add_flag("--quiet", quiet, "no trace lines on standard output");
+    int jobs = availableCores();
+    app.add_option("--jobs", jobs, "N: sheets processed at once (default: the number of cores)")
+        ->check(CLI::Range(1, 256));
+    app.add_flag("--keep-going", keepGoing, "try every sheet; list the failures at the end (exit 1 if any)");
+    std::string filesFrom;
+    auto* filesFromOption = app.add_option(
+        "--files-from", filesFrom,
+        "FILE: the sheets listed in FILE, one path a line ('-': standard input), instead of a "
+        "SOURCE folder; the one folder given is then DESTINATION");
+    std::string shardText;
+    app.add_option("--shard", shardText,
+                   "K/N: only the K-th of N shares of the sheets in name order (round robin), "
+                   "for one task of a cluster job");
+    std::string format = "same";
+    app.add_option("--format", format, "same | png | tif | jpg: the outputs' format (default: same)")
+        ->check(CLI::IsMember({"same", "png", "tif", "jpg"}));
+    int jpegQuality = 75;
+    app.add_option("--jpeg-quality", jpegQuality, "Q: quality of JPEG outputs, 1 to 100 (default: 75)")
+        ->check(CLI::Range(1, 100));
+    app.add_flag("--trace", traceAll,
+                 "every sheet's trace lines on standard output, each sheet whole, in name order");
+    std::string traceDir;
+    app.add_option("--trace-dir", traceDir, "DIR: each sheet's trace lines in DIR/NAME.trace.txt");
+    app.add_flag("--quiet", quiet, "print only failures");
     std::string overlay;
     app.add_option("--overlay", overlay,
                    "DIR: also write for every sheet a colour PNG of the analysed sheet with the "
@@ -222,49 +234,79 @@ int main(int argc, char** argv) {
         }
         options.setMargin = 1;
     }
-
-    if (!usableFolder(source, "source", false) || !usableFolder(destination, "destination", true)) {
+    options.jpegQuality = jpegQuality;
+    options.outputFormat = formatCode(format);
+    Shard shard;
+    std::string why;
+    if (!shardText.empty() && !parseShard(shardText, shard, why)) {
+        std::fprintf(stderr, "tovel-cli: %s\n", why.c_str());
         return kExitUsage;
     }
+
+    // The sheets: those of the SOURCE folder, or those the list names.
+    std::vector<SheetEntry> sheets;
+    if (filesFromOption->count() > 0) {
+        // The one folder given is the destination; the list replaces the source folder.
+        const bool bothGiven = app.get_option("DESTINATION")->count() > 0;
+        if (bothGiven) {
+            std::fprintf(stderr, "tovel-cli: with --files-from give only the DESTINATION folder\n");
+            return kExitUsage;
+        }
+        if (app.get_option("SOURCE")->count() > 0) destination = source;
+        std::string text;
+        if (!readListFile(filesFrom, text)) {
+            std::fprintf(stderr, "tovel-cli: the list %s cannot be read\n", filesFrom.c_str());
+            return kExitUsage;
+        }
+        if (!sheetsFromList(text, sheets, why)) {
+            std::fprintf(stderr, "tovel-cli: %s, %s\n", filesFrom == "-" ? "standard input" : filesFrom.c_str(),
+                         why.c_str());
+            return kExitUsage;
+        }
+    } else if (!usableFolder(source, "source", false)) {
+        return kExitUsage;
+    }
+    if (!usableFolder(destination, "destination", true)) return kExitUsage;
+    if (filesFromOption->count() == 0 && !listSheets(sjisString(source.c_str()), sheets)) {
+        std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n", source.c_str());
+        return kExitUsage;
+    }
+    if (!shardText.empty()) sheets = shareOf(sheets, shard);
+
     LayoStages stages = defaultLayoStages();
-    stages.notice = reportNotice;
     if (!overlay.empty()) {
         if (!usableFolder(overlay, "overlay", true)) return kExitUsage;
         stages.inspect = inspectSheet;
         stages.inspectContext = &overlay;
     }
+    if (!traceDir.empty() && !usableFolder(traceDir, "trace", true)) return kExitUsage;
+
+    // One sheet at a time traces live; sheets side by side keep their traces whole until each
+    // ends, as does a trace going into files. Without --trace nothing else is traced.
+    JobSettings job;
+    job.jobs = jobs;
+    job.keepGoing = keepGoing;
+    job.captureTrace = !traceDir.empty() || (traceAll && jobs > 1);
+    VoiceSettings voice;
+    voice.trace = traceAll;
+    voice.traceDir = traceDir;
+    voice.quiet = quiet;
+    voice.keepGoing = keepGoing;
 
     TerminalProgress progress;
-    if (quiet) {
-        silenceTrace();
-    } else {
+    if (traceAll && !job.captureTrace) {
         setTraceSink(traceToTerminal, &progress);
+    } else {
+        silenceTrace();
     }
+    BatchReport account(voice, progress, destination, sheets.size(), options.outputFormat);
     installInterruptHandler();
     setProgress(0.0f);
     setJobRunning(true);
     progress.start();
-    const FolderJobReport report =
-        runFolderJob(sjisString(source.c_str()), sjisString(destination.c_str()), options, stages);
+    const FolderJobReport report = runSheetJob(sheets, sjisString(destination.c_str()), options, stages, job,
+                                               BatchReport::onSheet, &account);
     progress.stop();
     setTraceSink(nullptr, nullptr);
-
-    std::fprintf(stderr, "%s\n", takeStatusText(nullptr).c_str());
-    if (report.result == kLayoDone) return kExitDone;
-    if (report.result == kLayoStopped) {
-        std::fprintf(stderr, "tovel-cli: stopped; %d sheet(s) written before the stop\n",
-                     report.count);
-        return kExitStopped;
-    }
-    if (report.result == kFolderUnreadable) {
-        std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n",
-                     source.c_str());
-        return kExitUsage;
-    }
-    const std::string why =
-        describeResult(report.result, std::filesystem::path(source) / report.failedFile.c_str(),
-                       destination);
-    std::fprintf(stderr, "tovel-cli: %s: result %d: %s; %d sheet(s) written before it\n",
-                 report.failedFile.c_str(), report.result, why.c_str(), report.count);
-    return kExitSheetFailed;
+    return account.finish(report);
 }

@@ -59,13 +59,19 @@ void TerminalProgress::stop() {
     erase();
 }
 
-void TerminalProgress::writeTrace(const char* text) {
+void TerminalProgress::writeTrace(const char* text) { write(stdout, text); }
+
+void TerminalProgress::write(std::FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (sharesScreen_) erase();
-    std::fputs(text, stdout);
-    std::fflush(stdout);
-    const size_t n = std::strlen(text);
-    if (n > 0) lineOpen_ = text[n - 1] != '\n';
+    if (stream == stderr || sharesScreen_) erase();
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+    if (!text.empty() && (stream == stdout || sharesScreen_)) lineOpen_ = text.back() != '\n';
+}
+
+void TerminalProgress::setCounts(size_t done, size_t total) {
+    done_ = done;
+    total_ = total;
 }
 
 void TerminalProgress::run() {
@@ -86,9 +92,21 @@ void TerminalProgress::draw() {
     std::string line = "[";
     line.append(static_cast<size_t>(filled), '#');
     line.append(static_cast<size_t>(kBarWidth - filled), '-');
-    char percent[16];
-    std::snprintf(percent, sizeof percent, "] %3d%% ", static_cast<int>(fraction * 100));
-    line += percent;
+    char counts[96];
+    std::snprintf(counts, sizeof counts, "] %zu/%zu sheets", done_.load(), total_.load());
+    line += counts;
+    // The time left, from the pace so far, once there is a pace to go by.
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    if (fraction > 0.01 && elapsed > 2) {
+        const long left = static_cast<long>(elapsed / fraction * (1 - fraction) + 0.5);
+        if (left >= 60) {
+            std::snprintf(counts, sizeof counts, ", %ld min %02ld s left", left / 60, left % 60);
+        } else {
+            std::snprintf(counts, sizeof counts, ", %ld s left", left);
+        }
+        line += counts;
+    }
+    line += "  ";
     line += takeStatusText(nullptr);
     const std::string shown = fitColumns(line, terminalColumns() - 1);
     std::fprintf(stderr, "\r\033[K%s", shown.c_str());

@@ -1,5 +1,6 @@
 #include "core/progress.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdarg>
@@ -21,6 +22,22 @@ std::atomic<double> g_progress{0.0};
 // The status line is held as wide text, 1024 characters at most, like the window shows it.
 std::mutex g_statusLock;
 wchar_t g_statusText[kStatusRoom] = L"";
+
+// The batch: its total, the sheets finished, and one fraction per sheet in progress. A thread
+// running a sheet of it holds a slot (t_slot >= 0) and the serial number of its sheet; the sheet
+// started last owns the status line and the preview.
+constexpr int kSlots = 256;
+std::atomic<int> g_batchTotal{0};
+std::atomic<int> g_batchFinished{0};
+std::atomic<double> g_slotFraction[kSlots];
+std::atomic<bool> g_slotUsed[kSlots];
+std::atomic<long long> g_lastStarted{0};
+std::atomic<long long> g_nextSerial{0};
+thread_local int t_slot = -1;
+thread_local long long t_serial = 0;
+
+// True when the calling thread may change the status line and the preview.
+bool ownsDisplay() { return t_serial == 0 || t_serial == g_lastStarted.load(); }
 
 std::mutex g_previewLock;
 std::unique_ptr<GreyImage> g_preview;
@@ -66,6 +83,7 @@ void notifyPreview(bool erase) {
 }  // namespace
 
 bool setStatusText(const char* format, ...) {
+    if (!ownsDisplay()) return !g_stopRequested;
     wchar_t line[kStatusRoom];
     va_list args;
     va_start(args, format);
@@ -80,6 +98,7 @@ bool setStatusText(const char* format, ...) {
 }
 
 bool appendStatusText(const char* format, ...) {
+    if (!ownsDisplay()) return !g_stopRequested;
     std::lock_guard<std::mutex> lock(g_statusLock);
     const wchar_t* colon = std::wcsstr(g_statusText, L": ");
     const size_t keep = colon ? static_cast<size_t>(colon - g_statusText) + 2 : 0;
@@ -91,11 +110,14 @@ bool appendStatusText(const char* format, ...) {
     return !g_stopRequested;
 }
 
-void setProgress(float fraction) { g_progress = static_cast<double>(fraction); }
+void setProgress(float fraction) {
+    (t_slot >= 0 ? g_slotFraction[t_slot] : g_progress) = static_cast<double>(fraction);
+}
 
 void addProgress(float delta) {
-    double old = g_progress.load();
-    while (!g_progress.compare_exchange_weak(old, old + static_cast<double>(delta))) {
+    std::atomic<double>& target = t_slot >= 0 ? g_slotFraction[t_slot] : g_progress;
+    double old = target.load();
+    while (!target.compare_exchange_weak(old, old + static_cast<double>(delta))) {
     }
 }
 
@@ -103,6 +125,7 @@ bool isStopRequested() { return g_stopRequested; }
 
 bool showPreview(const GreyImage& image) {
     if (g_stopRequested) return false;
+    if (!ownsDisplay()) return true;
     {
         std::lock_guard<std::mutex> lock(g_previewLock);
         if (!g_listener) return true;
@@ -114,6 +137,7 @@ bool showPreview(const GreyImage& image) {
 }
 
 void clearPreview() {
+    if (!ownsDisplay()) return;
     {
         std::lock_guard<std::mutex> lock(g_previewLock);
         g_preview.reset();
@@ -158,4 +182,36 @@ std::string takeStatusText(bool* changed) {
     return out;
 }
 
-double progressFraction() { return g_progress; }
+double progressFraction() {
+    const int total = g_batchTotal;
+    if (total <= 0) return g_progress;
+    double done = g_batchFinished;
+    for (int k = 0; k < kSlots; ++k)
+        if (g_slotUsed[k]) done += std::clamp(g_slotFraction[k].load(), 0.0, 1.0);
+    return std::min(done / total, 1.0);
+}
+
+BatchProgress::BatchProgress(int total) {
+    g_batchFinished = 0;
+    g_batchTotal = total;
+}
+
+BatchProgress::~BatchProgress() { g_batchTotal = 0; }
+
+SheetScope::SheetScope() : slot_(-1) {
+    for (int k = 0; k < kSlots && slot_ < 0; ++k) {
+        bool expected = false;
+        if (g_slotUsed[k].compare_exchange_strong(expected, true)) slot_ = k;
+    }
+    if (slot_ >= 0) g_slotFraction[slot_] = 0.0;
+    t_slot = slot_;
+    t_serial = ++g_nextSerial;
+    g_lastStarted = t_serial;
+}
+
+SheetScope::~SheetScope() {
+    ++g_batchFinished;
+    if (slot_ >= 0) g_slotUsed[slot_] = false;
+    t_slot = -1;
+    t_serial = 0;
+}

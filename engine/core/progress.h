@@ -32,6 +32,33 @@ bool showPreview(const GreyImage& image);
 // Drops the preview.
 void clearPreview();
 
+// ---- Several sheets at once ------------------------------------------------------------------
+
+// While a batch lives, the progress fraction is the whole job's: sheets finished plus the
+// fractions of the sheets in progress, over the total. Only one batch runs at a time.
+class BatchProgress {
+public:
+    explicit BatchProgress(int total);
+    ~BatchProgress();
+    BatchProgress(const BatchProgress&) = delete;
+    BatchProgress& operator=(const BatchProgress&) = delete;
+};
+
+// One sheet of a batch on the calling thread, from its making to its end: setProgress and
+// addProgress move this sheet's fraction, and the status line and the preview follow only the
+// sheet started last (the others' calls change nothing, and still answer whether a stop was
+// requested). At its end the sheet counts as finished.
+class SheetScope {
+public:
+    SheetScope();
+    ~SheetScope();
+    SheetScope(const SheetScope&) = delete;
+    SheetScope& operator=(const SheetScope&) = delete;
+
+private:
+    int slot_;
+};
+
 // ---- The front end's side -------------------------------------------------------------------
 
 // Asks the running job to stop; safe to call from a signal handler.

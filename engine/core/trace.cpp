@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -18,6 +19,7 @@ std::mutex g_sinkLock;
 TraceSink g_sink = writeToStdout;
 void* g_context = nullptr;
 thread_local int t_muted = 0;
+thread_local std::string* t_capture = nullptr;
 
 }  // namespace
 
@@ -31,6 +33,19 @@ void silenceTrace() { setTraceSink(discard, nullptr); }
 
 ScopedTraceMute::ScopedTraceMute() { ++t_muted; }
 ScopedTraceMute::~ScopedTraceMute() { --t_muted; }
+
+ScopedTraceCapture::ScopedTraceCapture(std::string& text) : outer_(t_capture) { t_capture = &text; }
+ScopedTraceCapture::~ScopedTraceCapture() { t_capture = outer_; }
+
+void traceText(const std::string& text) {
+    if (t_muted > 0 || text.empty()) return;
+    if (t_capture) {
+        t_capture->append(text);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(g_sinkLock);
+    g_sink(text.c_str(), g_context);
+}
 
 void trace(const char* format, ...) {
     if (t_muted > 0) return;
@@ -53,6 +68,10 @@ void trace(const char* format, ...) {
         text = large.data();
     }
     va_end(again);
+    if (t_capture) {
+        t_capture->append(text);
+        return;
+    }
     std::lock_guard<std::mutex> lock(g_sinkLock);
     g_sink(text, g_context);
 }

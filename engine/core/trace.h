@@ -1,6 +1,8 @@
 // The one trace function: every stage writes its progress and decisions through it.
 #pragma once
 
+#include <string>
+
 // Formats with printf rules and passes the text to the trace sink (standard output by default).
 void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -23,3 +25,20 @@ public:
     ScopedTraceMute(const ScopedTraceMute&) = delete;
     ScopedTraceMute& operator=(const ScopedTraceMute&) = delete;
 };
+
+// While one lives, trace text from the thread that made it is appended to text instead of going
+// to the sink: a sheet run beside others keeps its trace whole, to be shown after it. Captures
+// nest; the innermost receives the text. A mute wins over a capture.
+class ScopedTraceCapture {
+public:
+    explicit ScopedTraceCapture(std::string& text);
+    ~ScopedTraceCapture();
+    ScopedTraceCapture(const ScopedTraceCapture&) = delete;
+    ScopedTraceCapture& operator=(const ScopedTraceCapture&) = delete;
+
+private:
+    std::string* outer_;
+};
+
+// Passes text to the sink whole, as trace("%s", text) would, without formatting it again.
+void traceText(const std::string& text);

@@ -1,11 +1,13 @@
 #include "pipeline/folder_job.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <string>
+#include <mutex>
+#include <optional>
 #include <system_error>
-#include <vector>
+#include <thread>
 
 #include "core/progress.h"
 #include "core/trace.h"
@@ -23,24 +25,84 @@ sjisString withSeparator(const sjisString& folder) {
     return s;
 }
 
-// The names of the candidate sheets in folder, sorted by bytes; false when it cannot be listed.
-bool listSheets(const sjisString& folder, std::vector<std::string>& names) {
-    std::error_code ec;
-    const fs::path dir(folder.empty() ? "." : folder.c_str());
-    fs::directory_iterator it(dir, ec);
-    if (ec) return false;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) return false;
-        const std::string name = it->path().filename().string();
-        if (name.empty() || name[0] == '.') continue;
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;  // directories, devices, pipes
-        if (!hasImageExtension(sjisString(name.c_str()))) continue;
-        names.push_back(name);
+// The sheets of a job and where each stands; shared by the workers and the reporting thread.
+class JobState {
+public:
+    JobState(const std::vector<SheetEntry>& sheets, const JobSettings& settings)
+        : sheets_(sheets), settings_(settings), reports_(sheets.size()) {}
+
+    // The next sheet to start, or nothing when the job starts no more sheets.
+    std::optional<size_t> take() {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!closed_ && next_ < sheets_.size() && isStopRequested()) stopped_ = true;
+        if (closed_ || next_ >= sheets_.size() || stopped_) {
+            closed_ = true;
+            return std::nullopt;
+        }
+        return next_++;
     }
-    if (ec) return false;
-    std::sort(names.begin(), names.end());
-    return true;
+
+    // True when a stop request kept a sheet from starting.
+    bool stopped() {
+        std::lock_guard<std::mutex> lock(lock_);
+        return stopped_;
+    }
+
+    // Sheet report.index has ended: a stop, or a failure without keepGoing, starts no more.
+    void ended(int result) {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (result == kLayoStopped || (result != kLayoDone && !settings_.keepGoing)) closed_ = true;
+    }
+
+    void finish(SheetReport report) {
+        ended(report.result);
+        std::lock_guard<std::mutex> lock(lock_);
+        reports_[report.index] = std::move(report);
+        ended_.notify_all();
+    }
+
+    void workerEnded() {
+        std::lock_guard<std::mutex> lock(lock_);
+        --workers_;
+        ended_.notify_all();
+    }
+
+    void setWorkers(int n) { workers_ = n; }
+
+    // The report of sheet index once it has ended; nothing when it was never started.
+    std::optional<SheetReport> await(size_t index) {
+        std::unique_lock<std::mutex> lock(lock_);
+        ended_.wait(lock, [&] { return reports_[index].has_value() || (workers_ == 0 && index >= next_); });
+        if (!reports_[index]) return std::nullopt;
+        return std::move(reports_[index]);
+    }
+
+private:
+    const std::vector<SheetEntry>& sheets_;
+    const JobSettings& settings_;
+    std::mutex lock_;
+    std::condition_variable ended_;
+    std::vector<std::optional<SheetReport>> reports_;
+    size_t next_ = 0;
+    bool closed_ = false;
+    bool stopped_ = false;
+    int workers_ = 0;
+};
+
+SheetReport runSheet(const std::vector<SheetEntry>& sheets, size_t index, const sjisString& dst,
+                     const LayoOptions& options, const LayoStages& stages, bool captureTrace) {
+    SheetReport report;
+    report.index = index;
+    report.sheet = &sheets[index];
+    const SheetScope scope;
+    std::optional<ScopedTraceCapture> capture;
+    if (captureTrace) capture.emplace(report.trace);
+    const sjisString outputPath = dst + sjisString(sheets[index].name.c_str());
+    const LayoOptions sheetOptions = options;
+    report.result = runLayo(sheets[index].path.c_str(), outputPath.c_str(), sheetOptions, stages, &report.outcome);
+    if (report.result != kLayoDone && report.result != kLayoStopped)
+        trace("Error: LAYO() reported error. rc=%d\n", report.result);
+    return report;
 }
 
 }  // namespace
@@ -53,33 +115,81 @@ bool hasImageExtension(const sjisString& fileName) {
     return std::strstr(kImageExtensions, key.c_str()) != nullptr;
 }
 
-FolderJobReport runFolderJob(const sjisString& sourceFolder, const sjisString& destinationFolder,
-                             const LayoOptions& options, const LayoStages& stages) {
-    FolderJobReport report;
-    const sjisString src = withSeparator(sourceFolder);
-    const sjisString dst = withSeparator(destinationFolder);
-
+bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets) {
+    std::error_code ec;
+    const fs::path dir(folder.empty() ? "." : folder.c_str());
+    fs::directory_iterator it(dir, ec);
+    if (ec) return false;
     std::vector<std::string> names;
-    if (!listSheets(src, names)) {
-        report.result = kFolderUnreadable;
-    } else {
-        for (const std::string& name : names) {
-            const sjisString inputPath = src + sjisString(name.c_str());
-            const sjisString outputPath = dst + sjisString(name.c_str());
-            const LayoOptions sheetOptions = options;
-            report.result = runLayo(inputPath.c_str(), outputPath.c_str(), sheetOptions, stages);
-            if (report.result == kLayoStopped) break;
-            if (report.result != kLayoDone) {
-                report.failedFile = sjisString(name.c_str());
-                trace("Error: LAYO() reported error. rc=%d\n", report.result);
-                setStatusText("エラーが発生しました。処理を中断します。");
-                break;
-            }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) return false;
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;  // directories, devices, pipes
+        if (!hasImageExtension(sjisString(name.c_str()))) continue;
+        names.push_back(name);
+    }
+    if (ec) return false;
+    std::sort(names.begin(), names.end());
+    const sjisString src = withSeparator(folder);
+    for (const std::string& name : names) sheets.push_back(SheetEntry{(src + sjisString(name.c_str())).c_str(), name});
+    return true;
+}
+
+FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
+                            const LayoOptions& options, const LayoStages& stages,
+                            const JobSettings& settings, SheetReporter reporter, void* reporterContext) {
+    FolderJobReport report;
+    const sjisString dst = withSeparator(destinationFolder);
+    JobState state(sheets, settings);
+    const BatchProgress progress(static_cast<int>(sheets.size()));
+    const int jobs = std::clamp(settings.jobs, 1, 256);
+    auto deliver = [&](const SheetReport& sheet) {
+        if (sheet.result == kLayoDone) {
             ++report.count;
+        } else if (sheet.result == kLayoStopped) {
+            if (report.result == kLayoDone) report.result = kLayoStopped;
+        } else {
+            report.failures.push_back(SheetFailure{sheet.index, sheet.sheet->name, sheet.result});
+            if (report.result <= 0) {
+                report.result = sheet.result;
+                report.failedFile = sjisString(sheet.sheet->name.c_str());
+            }
         }
+        if (reporter) reporter(reporterContext, sheet);
+    };
+
+    if (jobs == 1 || sheets.size() <= 1) {
+        // One sheet at a time, on this thread, as the job always ran.
+        while (const std::optional<size_t> index = state.take()) {
+            const SheetReport sheet = runSheet(sheets, *index, dst, options, stages, settings.captureTrace);
+            state.ended(sheet.result);
+            deliver(sheet);
+        }
+    } else {
+        // Workers take the sheets in list order; this thread hands out their reports in order.
+        const int threads = std::min<int>(jobs, static_cast<int>(sheets.size()));
+        state.setWorkers(threads);
+        std::vector<std::thread> workers;
+        for (int k = 0; k < threads; ++k)
+            workers.emplace_back([&] {
+                while (const std::optional<size_t> index = state.take())
+                    state.finish(runSheet(sheets, *index, dst, options, stages, settings.captureTrace));
+                state.workerEnded();
+            });
+        for (size_t i = 0; i < sheets.size(); ++i) {
+            const std::optional<SheetReport> sheet = state.await(i);
+            if (!sheet) break;
+            deliver(*sheet);
+        }
+        for (std::thread& t : workers) t.join();
     }
 
-    if (report.result == kLayoStopped || report.result == kFolderUnreadable) {
+    if (report.result == kLayoDone && state.stopped()) report.result = kLayoStopped;
+    if (report.result > 0 && !settings.keepGoing) {
+        setStatusText("エラーが発生しました。処理を中断します。");
+    } else if (report.result == kLayoStopped) {
         setStatusText("中止しました。");
     } else if (report.result == kLayoDone) {
         setStatusText("%d 画像を処理しました。", report.count);
@@ -87,4 +197,18 @@ FolderJobReport runFolderJob(const sjisString& sourceFolder, const sjisString& d
     setJobRunning(false);
     clearStopRequest();
     return report;
+}
+
+FolderJobReport runFolderJob(const sjisString& sourceFolder, const sjisString& destinationFolder,
+                             const LayoOptions& options, const LayoStages& stages) {
+    std::vector<SheetEntry> sheets;
+    if (!listSheets(sourceFolder, sheets)) {
+        FolderJobReport report;
+        report.result = kFolderUnreadable;
+        setStatusText("中止しました。");
+        setJobRunning(false);
+        clearStopRequest();
+        return report;
+    }
+    return runSheetJob(sheets, destinationFolder, options, stages, JobSettings());
 }

@@ -1,5 +1,9 @@
-// The folder job: every image file of a source folder through LAYO into a destination folder.
+// The folder job: image files through LAYO into a destination folder, one or several at once.
 #pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
 
 #include "core/text_strings.h"
 #include "pipeline/layo.h"
@@ -13,16 +17,61 @@ bool hasImageExtension(const sjisString& fileName);
 // Result of a folder job that could not list its source folder.
 constexpr int kFolderUnreadable = -2;
 
-struct FolderJobReport {
-    int result = 0;        // 0, kLayoStopped, kFolderUnreadable, or the failing sheet's LAYO result
-    int count = 0;         // sheets written
-    sjisString failedFile; // the file name of the sheet that failed, when result > 0
+// One sheet of a job: the file read, and the file name its outputs are named after.
+struct SheetEntry {
+    std::string path;
+    std::string name;
 };
 
-// Runs LAYO on every image file of sourceFolder, in byte order of the names, stopping at the first
-// result other than 0. The folder is listed once before the first sheet, so outputs written into
-// it are never taken as inputs. Sub-folders, hidden files (names starting with '.') and entries
-// that are not regular files are skipped. The options record is read afresh for every sheet.
-// Sets the final status line, then clears the running and stop flags of the progress state.
+// The candidate sheets of folder, sorted by name in byte order; false when it cannot be listed.
+// Sub-folders, hidden files (names starting with '.') and entries that are not regular files are
+// skipped.
+bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets);
+
+struct SheetFailure {
+    size_t index = 0;  // in the job's list
+    std::string name;
+    int result = 0;
+};
+
+struct FolderJobReport {
+    int result = 0;        // 0, kLayoStopped, kFolderUnreadable, or the first failing sheet's LAYO result
+    int count = 0;         // sheets written
+    sjisString failedFile; // the file name of the first sheet that failed, when result > 0
+    std::vector<SheetFailure> failures;  // every sheet that failed, in list order
+};
+
+struct JobSettings {
+    int jobs = 1;               // sheets processed at once
+    bool keepGoing = false;     // try every sheet instead of stopping at the first failure
+    bool captureTrace = false;  // keep each sheet's trace whole for its report, off the sink
+};
+
+// What became of one sheet, handed to the job's reporter.
+struct SheetReport {
+    size_t index = 0;
+    const SheetEntry* sheet = nullptr;
+    int result = 0;
+    SheetOutcome outcome;
+    std::string trace;  // with captureTrace: the sheet's trace lines, whole
+};
+
+// Called on the job's own thread, once for every sheet started, in list order, as soon as that
+// sheet and every sheet before it have ended.
+using SheetReporter = void (*)(void* context, const SheetReport& report);
+
+// Runs LAYO on every sheet of the list, writing into destinationFolder under each sheet's name,
+// up to settings.jobs sheets at once. Each sheet comes out exactly as it would alone. Without
+// keepGoing no sheet starts after one fails; the sheets already started end and keep their
+// outputs, and the report names the first failure in list order. A stop request abandons the
+// sheets in progress. The progress fraction is the whole job's while it runs. Sets the final
+// status line, then clears the running and stop flags of the progress state.
+FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
+                            const LayoOptions& options, const LayoStages& stages,
+                            const JobSettings& settings, SheetReporter reporter = nullptr,
+                            void* reporterContext = nullptr);
+
+// Lists sourceFolder once, before the first sheet, so that outputs written into it are never
+// taken as inputs, and runs the sheets one at a time, stopping at the first failure.
 FolderJobReport runFolderJob(const sjisString& sourceFolder, const sjisString& destinationFolder,
                              const LayoOptions& options, const LayoStages& stages);

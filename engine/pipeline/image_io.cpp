@@ -9,6 +9,7 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -27,9 +28,12 @@ constexpr unsigned kRedMask = 0xFF0000;
 constexpr unsigned kGreenMask = 0xFF00;
 constexpr unsigned kBlueMask = 0xFF;
 
-// The temporary file being written, kept where a signal handler can reach it.
-char g_partialPath[4096];
-std::atomic<bool> g_partialActive{false};
+// The temporary files being written, one slot per sheet saved at once, kept where a signal
+// handler can reach them.
+constexpr int kPartialSlots = 64;
+char g_partialPath[kPartialSlots][4096];
+std::atomic<bool> g_partialClaimed[kPartialSlots];
+std::atomic<bool> g_partialActive[kPartialSlots];
 
 // In the process that decodes an image for loadGreyImage: the pipe to the parent, which traces
 // the decoder's messages. -1 everywhere else.
@@ -128,6 +132,33 @@ bool writeWholeFile(FREE_IMAGE_FORMAT fif, FIBITMAP* bitmap, const char* path, i
     return std::fclose(file) == 0 && ok;
 }
 
+// Registers a temporary file for removePartialOutput while it is being written. Not held when
+// the path is too long or every slot is taken (more saves at once than any job runs).
+class PartialSlot {
+public:
+    explicit PartialSlot(const sjisString& path) {
+        if (path.length() >= sizeof g_partialPath[0]) return;
+        for (int k = 0; k < kPartialSlots && slot_ < 0; ++k) {
+            bool expected = false;
+            if (g_partialClaimed[k].compare_exchange_strong(expected, true)) slot_ = k;
+        }
+        if (slot_ < 0) return;
+        std::memcpy(g_partialPath[slot_], path.c_str(), path.length() + 1);
+        g_partialActive[slot_] = true;
+    }
+    ~PartialSlot() {
+        if (slot_ < 0) return;
+        g_partialActive[slot_] = false;
+        g_partialClaimed[slot_] = false;
+    }
+    PartialSlot(const PartialSlot&) = delete;
+    PartialSlot& operator=(const PartialSlot&) = delete;
+    bool held() const { return slot_ >= 0; }
+
+private:
+    int slot_ = -1;
+};
+
 // Saves bitmap to path in the format the path's extension names, checking that FreeImage can
 // write that format at the bitmap's depth. The data goes to a temporary file that is renamed
 // into place only when complete.
@@ -140,13 +171,11 @@ bool saveImage(FIBITMAP* bitmap, const char* path, int flags) {
     if (!FreeImage_FIFSupportsExportBPP(fif, static_cast<int>(bpp))) return false;
 
     const sjisString partial = partialPathFor(path);
-    if (partial.length() >= sizeof g_partialPath) return false;
-    std::memcpy(g_partialPath, partial.c_str(), partial.length() + 1);
-    g_partialActive = true;
+    const PartialSlot slot(partial);
+    if (!slot.held()) return false;
     bool ok = writeWholeFile(fif, bitmap, partial.c_str(), flags);
     ok = ok && std::rename(partial.c_str(), path) == 0;
     if (!ok) unlink(partial.c_str());
-    g_partialActive = false;
     if (ok) syncFolderOf(path);
     return ok;
 }
@@ -216,8 +245,9 @@ bool tooLarge(unsigned width, unsigned height) {
 }
 
 // loadGreyImage in this process: FreeImage decodes the file, the result is made grey.
-int decodeGreyImage(const char* path, GreyImage& image) {
+int decodeGreyImage(const char* path, GreyImage& image, ImageResolution& resolution) {
     image.reset(0, 0, 255);
+    resolution = ImageResolution();
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path, 0);
     if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return kLoadUnreadable;
@@ -263,6 +293,8 @@ int decodeGreyImage(const char* path, GreyImage& image) {
     }
     FreeImage_ConvertToRawBits(image.pixels.data(), grey.get(), static_cast<int>(width), 8,
                                kRedMask, kGreenMask, kBlueMask, TRUE);
+    resolution.dotsPerMeterX = FreeImage_GetDotsPerMeterX(bitmap.get());
+    resolution.dotsPerMeterY = FreeImage_GetDotsPerMeterY(bitmap.get());
     return kLoaded;
 }
 
@@ -360,7 +392,10 @@ void reportDecoderMessage(int format, const char* message) {
     for (const int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(s, SIG_DFL);
     g_decoderChannel = channel;
     GreyImage image;
-    const int32_t head[3] = {decodeGreyImage(path, image), image.width, image.height};
+    ImageResolution resolution;
+    const int32_t result = decodeGreyImage(path, image, resolution);
+    const int32_t head[5] = {result, image.width, image.height, static_cast<int32_t>(resolution.dotsPerMeterX),
+                             static_cast<int32_t>(resolution.dotsPerMeterY)};
     bool ok = writeAll(channel, &kResultRecord, 1) && writeAll(channel, head, sizeof head);
     if (ok && head[0] == kLoaded) ok = writeAll(channel, image.pixels.data(), image.size());
     _exit(ok ? 0 : 1);
@@ -368,7 +403,7 @@ void reportDecoderMessage(int format, const char* message) {
 
 // The parent: traces the child's messages and reads its result into image. Answers the result,
 // or -1 when the records stop short (the child died, took too long, or a stop was requested).
-int receiveImage(DecoderAnswer& answer, GreyImage& image) {
+int receiveImage(DecoderAnswer& answer, GreyImage& image, ImageResolution& resolution) {
     for (;;) {
         char kind = 0;
         if (!answer.read(&kind, 1)) return -1;
@@ -384,9 +419,11 @@ int receiveImage(DecoderAnswer& answer, GreyImage& image) {
             freeImageMessage(fif, text.data());
             continue;
         }
-        int32_t head[3] = {0, 0, 0};
+        int32_t head[5] = {0, 0, 0, 0, 0};
         if (kind != kResultRecord || !answer.read(head, sizeof head)) return -1;
         if (head[0] != kLoaded) return head[0];
+        resolution.dotsPerMeterX = static_cast<unsigned>(std::max(head[3], 0));
+        resolution.dotsPerMeterY = static_cast<unsigned>(std::max(head[4], 0));
         if (head[1] <= 0 || head[2] <= 0) return -1;
         const unsigned width = static_cast<unsigned>(head[1]);
         const unsigned height = static_cast<unsigned>(head[2]);
@@ -409,16 +446,19 @@ void initImageIo() {
     TIFFSetWarningHandler(onTiffMessage);
 }
 
-int loadGreyImage(const char* path, GreyImage& image) {
+int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolution) {
     image.reset(0, 0, 255);
+    ImageResolution ownResolution;
+    ImageResolution& found = resolution ? *resolution : ownResolution;
+    found = ImageResolution();
     int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0) return decodeGreyImage(path, image);
+    if (pipe2(channel, O_CLOEXEC) != 0) return decodeGreyImage(path, image, found);
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         close(channel[0]);
         close(channel[1]);
-        return decodeGreyImage(path, image);
+        return decodeGreyImage(path, image, found);
     }
     if (child == 0) {
         close(channel[0]);
@@ -426,7 +466,7 @@ int loadGreyImage(const char* path, GreyImage& image) {
     }
     close(channel[1]);
     DecoderAnswer answer(channel[0]);
-    int result = receiveImage(answer, image);
+    int result = receiveImage(answer, image, found);
     close(channel[0]);
     if (answer.stopped() || answer.timedOut()) kill(child, SIGKILL);
     int status = 0;
@@ -448,18 +488,29 @@ int loadGreyImage(const char* path, GreyImage& image) {
         if (text[0]) freeImageMessage(FIF_UNKNOWN, text);
         result = kLoadUnreadable;
     }
-    if (result != kLoaded) image.reset(0, 0, 255);
+    if (result != kLoaded) {
+        image.reset(0, 0, 255);
+        found = ImageResolution();
+    }
     return result;
 }
 
 void setDecoderTimeout(int seconds) { g_decoderTimeout = seconds; }
 
-int saveGreyImage(const char* path, const GreyImage& image) {
+int saveGreyImage(const char* path, const GreyImage& image, const SaveSettings& settings) {
     if (image.width <= 0 || image.height <= 0) return 1;
     Bitmap bitmap(FreeImage_ConvertFromRawBits(const_cast<unsigned char*>(image.pixels.data()),
                                                image.width, image.height, image.width, 8, kRedMask,
                                                kGreenMask, kBlueMask, TRUE));
-    return saveImage(bitmap.get(), path, 0) ? 0 : 1;
+    if (!bitmap.get()) return 1;
+    if (settings.resolution.dotsPerMeterX > 0 && settings.resolution.dotsPerMeterY > 0) {
+        FreeImage_SetDotsPerMeterX(bitmap.get(), settings.resolution.dotsPerMeterX);
+        FreeImage_SetDotsPerMeterY(bitmap.get(), settings.resolution.dotsPerMeterY);
+    }
+    // FreeImage takes a JPEG's quality as the save flags.
+    const bool jpeg = FreeImage_GetFIFFromFilename(path) == FIF_JPEG;
+    const int flags = jpeg ? std::clamp(settings.jpegQuality, 1, 100) : 0;
+    return saveImage(bitmap.get(), path, flags) ? 0 : 1;
 }
 
 bool canSaveGreyAs(const char* path) {
@@ -469,7 +520,8 @@ bool canSaveGreyAs(const char* path) {
 }
 
 void removePartialOutput() {
-    if (g_partialActive) unlink(g_partialPath);
+    for (int k = 0; k < kPartialSlots; ++k)
+        if (g_partialActive[k]) unlink(g_partialPath[k]);
 }
 
 void freeImageMessage(int format, const char* message) {

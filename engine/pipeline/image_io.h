@@ -27,7 +27,12 @@ enum LoadResult {
 // that crashes the decoder, or keeps it busy past the time limit, is unreadable (the cause is
 // traced) and cannot harm the caller. A stop request (core/progress.h) abandons the decoding at
 // once; the result is then kLoadUnreadable.
-int loadGreyImage(const char* path, GreyImage& image);
+// The file's resolution goes to resolution when given (0 where the file states none).
+struct ImageResolution {
+    unsigned dotsPerMeterX = 0;
+    unsigned dotsPerMeterY = 0;
+};
+int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolution = nullptr);
 
 // The longest the decoding of one file may take, in seconds (60 unless set).
 void setDecoderTimeout(int seconds);
@@ -35,14 +40,20 @@ void setDecoderTimeout(int seconds);
 // Writes image to path in the format its extension names, at 8 bits per pixel. The file is
 // written under a temporary name in the same folder, flushed to disk and renamed into place, so
 // path never holds a partial image. Returns 0 when written, 1 otherwise (nothing is left behind).
-int saveGreyImage(const char* path, const GreyImage& image);
+// The resolution is stored where the format holds one and it is known (not 0); a JPEG is written
+// at jpegQuality (1 to 100).
+struct SaveSettings {
+    ImageResolution resolution;
+    int jpegQuality = 75;
+};
+int saveGreyImage(const char* path, const GreyImage& image, const SaveSettings& settings = SaveSettings());
 
 // True when saveGreyImage can write the format that path's extension names (the output of a
 // sheet keeps its input's format, and some formats are read-only).
 bool canSaveGreyAs(const char* path);
 
-// Removes the output file being written at this moment, if any. Safe in a signal handler; for a
-// process that is about to end abruptly.
+// Removes the output files being written at this moment, if any. Safe in a signal handler; for
+// a process that is about to end abruptly.
 void removePartialOutput();
 
 // FreeImage's output-message handler: "\n*** ", "%s Format\n" when the format is known, the

@@ -34,6 +34,7 @@ struct SheetWork {
     double cleanWaveX = 0.0;  // the wave lengths as measured, before any turn swaps them:
     double cleanWaveY = 0.0;  // both cleanings use these
     int turns = 0;  // quarter turns clockwise the analysis gave the sheet
+    ImageResolution resolution;  // as the file states it
 };
 
 void coverWholeSheet(HorizontalBand& sheet, const GreyImage& image) {
@@ -112,15 +113,17 @@ int findPagesUpright(SheetWork& w, const LayoOptions& options, PageFinder findPa
 }
 
 // Saves out under outputPath with suffix inserted; an output that could not be composed (a band
-// too large for one image) fails like a save.
-int writeOutput(bool composed, const GreyImage& out, const char* outputPath, const char* suffix) {
+// too large for one image) fails like a save. The path written goes to outcome.
+int writeOutput(bool composed, const GreyImage& out, const char* outputPath, const char* suffix,
+                const SaveSettings& settings, SheetOutcome* outcome) {
     const ScopedStage stage(Stage::kSave);
     sjisString path(outputPath);
     path.insertSuffix(suffix);
-    if (!composed || saveGreyImage(path.c_str(), out) != 0) {
+    if (!composed || saveGreyImage(path.c_str(), out, settings) != 0) {
         trace("Error: JPEG に書き込めません。ファイル = %s\n", path.c_str());
         return kLayoWriteFailed;
     }
+    if (outcome) outcome->written.emplace_back(path.c_str());
     return kLayoDone;
 }
 
@@ -193,11 +196,11 @@ const char* distrustOutputs(const SheetWork& w, SheetOutputs& outputs, const Tex
 
 // Steps from loading to saving; answers the result code.
 int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
-               const LayoOptions& options, const LayoStages& stages) {
+               const LayoOptions& options, const LayoStages& stages, SheetOutcome* outcome) {
     int load;
     {
         const ScopedStage stage(Stage::kLoad);
-        load = loadGreyImage(inputPath, w.image);
+        load = loadGreyImage(inputPath, w.image, &w.resolution);
     }
     if (load != kLoaded && isStopRequested()) return kLayoStopped;  // loading was abandoned
     if (load == kLoadTooLarge) return kLayoTooLarge;
@@ -265,17 +268,23 @@ int carrySheet(SheetWork& w, const char* inputPath, const char* outputPath,
             planOutputs(w, options, outputs);
             outputs.composed = false;
             if (stages.notice) stages.notice(stages.noticeContext, inputPath, why);
+            if (outcome) outcome->notice = why;
         }
     }
     if (!outputs.composed) composeOutputs(w.master, outputs);
     outputStage.reset();
 
+    // The outputs keep the input's resolution, across the sheet's quarter turns.
+    SaveSettings settings;
+    settings.resolution = w.resolution;
+    if (w.turns % 2 != 0) std::swap(settings.resolution.dotsPerMeterX, settings.resolution.dotsPerMeterY);
+    settings.jpegQuality = options.jpegQuality;
     if (outputs.divide) {
-        const int r = writeOutput(outputs.ok2, outputs.out2, outputPath, "-tovel-1");
+        const int r = writeOutput(outputs.ok2, outputs.out2, outputPath, "-tovel-1", settings, outcome);
         if (r != kLayoDone) return r;
-        return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel-2");
+        return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel-2", settings, outcome);
     }
-    return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel");
+    return writeOutput(outputs.ok1, outputs.out1, outputPath, "-tovel", settings, outcome);
 }
 
 }  // namespace
@@ -292,9 +301,25 @@ int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& optio
     return runLayo(inputPath, outputPath, options, defaultLayoStages());
 }
 
+std::string outputPathInFormat(const char* outputPath, unsigned char format) {
+    const char* extension = nullptr;
+    switch (format) {
+        case kFormatPng: extension = ".png"; break;
+        case kFormatTiff: extension = ".tif"; break;
+        case kFormatJpeg: extension = ".jpg"; break;
+        default: return outputPath;
+    }
+    std::string path(outputPath);
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
+    return path + extension;
+}
+
 int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& options,
-            const LayoStages& stages) {
+            const LayoStages& stages, SheetOutcome* outcome) {
     const LayoOptions ownOptions = options;
+    const std::string outputInFormat = outputPathInFormat(outputPath, ownOptions.outputFormat);
     resetStageTimes();
     trace("%s", kSeparator);
     trace("処理開始。入力画像：%s\n", inputPath);
@@ -303,7 +328,7 @@ int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& op
     int result;
     {
         SheetWork work;
-        result = carrySheet(work, inputPath, outputPath, ownOptions, stages);
+        result = carrySheet(work, inputPath, outputInFormat.c_str(), ownOptions, stages, outcome);
     }
 
     clearPreview();

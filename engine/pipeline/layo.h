@@ -1,6 +1,9 @@
 // LAYO: one scanned sheet from its image file to one or two output image files.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "bands/band_records.h"
 #include "core/grey_image.h"
 #include "pipeline/layo_options.h"
@@ -43,6 +46,13 @@ struct LayoStages {
     void* noticeContext = nullptr;
 };
 
+// What became of one sheet, for the per-sheet report: the files written (in the order written)
+// and, when the analysis was not trusted, why the sheet was written cleaned, as loaded.
+struct SheetOutcome {
+    std::vector<std::string> written;
+    std::string notice;
+};
+
 // The stages of this build.
 LayoStages defaultLayoStages();
 
@@ -54,6 +64,11 @@ LayoStages defaultLayoStages();
 // ("-tovel-2") fails to save: its first file stays.
 int LAYO(const char* inputPath, const char* outputPath, const LayoOptions& options);
 
-// LAYO with an explicit set of stages.
+// LAYO with an explicit set of stages; outcome, when given, receives what became of the sheet.
+// The output's extension is the input's, or the one options.outputFormat names.
 int runLayo(const char* inputPath, const char* outputPath, const LayoOptions& options,
-            const LayoStages& stages);
+            const LayoStages& stages, SheetOutcome* outcome = nullptr);
+
+// The output path of a sheet before its suffix is inserted: outputPath with its extension
+// replaced by the one format names (kFormatSame keeps it).
+std::string outputPathInFormat(const char* outputPath, unsigned char format);

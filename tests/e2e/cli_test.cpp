@@ -54,7 +54,8 @@ TEST_F(Cli, TakesFoldersAndSwitchesFromTheIniFileUnlessOverridden) {
     r = run({});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(listFolder(work.path() / "out"), "p-tovel-1.png p-tovel-2.png p-tovel.png");
-    EXPECT_TRUE(contains(r.out, "1 画像を処理しました。"));
+    EXPECT_TRUE(contains(r.out, "p.png -> " + (work / "out/p-tovel-1.png") + ", " + (work / "out/p-tovel-2.png")));
+    EXPECT_TRUE(contains(r.out, "tovel-cli: 1 written, 0 failed in "));
 }
 
 TEST_F(Cli, RefusesUnusableFoldersAndBadOptionsBeforeAnyWork) {
