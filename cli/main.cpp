@@ -192,8 +192,8 @@ int main(int argc, char** argv) {
     std::string format = "same";
     app.add_option("--format", format, "same | png | tif | jpg: the outputs' format (default: same)")
         ->check(CLI::IsMember({"same", "png", "tif", "jpg"}));
-    int jpegQuality = 75;
-    app.add_option("--jpeg-quality", jpegQuality, "Q: quality of JPEG outputs, 1 to 100 (default: 75)")
+    int jpegQuality = 95;
+    app.add_option("--jpeg-quality", jpegQuality, "Q: quality of JPEG outputs, 1 to 100 (default: 95)")
         ->check(CLI::Range(1, 100));
     app.add_flag("--trace", traceAll,
                  "every sheet's trace lines on standard output, each sheet whole, in name order");

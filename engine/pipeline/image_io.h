@@ -44,7 +44,7 @@ void setDecoderTimeout(int seconds);
 // at jpegQuality (1 to 100).
 struct SaveSettings {
     ImageResolution resolution;
-    int jpegQuality = 75;
+    int jpegQuality = 95;
 };
 int saveGreyImage(const char* path, const GreyImage& image, const SaveSettings& settings = SaveSettings());
 

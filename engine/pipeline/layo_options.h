@@ -7,7 +7,7 @@ struct LayoOptions {
     unsigned char setMargin = 0;     // crop each output to its text and add the margins
     int horizontalMargin = 0;        // pixels added left and right when setMargin is set
     int verticalMargin = 0;          // pixels added above and below when setMargin is set
-    int jpegQuality = 75;            // quality of the JPEG outputs, 1 to 100
+    int jpegQuality = 95;            // quality of the JPEG outputs, 1 to 100
     unsigned char outputFormat = 0;  // an OutputFormat: the format the outputs are written in
 };
 
