@@ -1,5 +1,6 @@
 #include "settings/app_settings.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "settings/ini_file.h"
@@ -44,6 +45,12 @@ void loadSettings(AppSettings& settings, LayoOptions& options) {
     options.setMargin = parseSwitch(ini.get(kIniSection, "SetMargin", "FALSE"));
     options.horizontalMargin = parseMargin(ini.get(kIniSection, "HorizontalMargin", "0"));
     options.verticalMargin = parseMargin(ini.get(kIniSection, "VerticalMargin", "0"));
+    settings.jobs = std::max(parseMargin(ini.get(kIniSection, "Jobs", "0")), 0);
+}
+
+int jobsFor(int setting, unsigned cores) {
+    if (setting > 0) return setting;
+    return std::max(1, static_cast<int>(cores));
 }
 
 bool saveSetting(const std::string& iniPath, const std::string& key, const std::string& value) {

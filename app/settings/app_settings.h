@@ -12,6 +12,7 @@ struct AppSettings {
     std::string iniPath;
     std::string sourceFolder;
     std::string destinationFolder;
+    int jobs = 0;  // sheets processed at once; 0: as many as there are cores
 };
 
 // "TOVEL.ini" in the given folder (the working directory at start-up).
@@ -25,9 +26,14 @@ const char* formatSwitch(bool on);
 // Values beyond the int range saturate.
 int parseMargin(const std::string& text);
 
-// Reads the folders, switches and margins of the INI file at settings.iniPath; missing keys give
-// empty folders, switches off and margins 0.
+// Reads the folders, switches, margins and sheets at once (key "Jobs") of the INI file at
+// settings.iniPath; missing keys give empty folders, switches off, margins 0 and jobs 0. A
+// negative count of jobs reads as 0.
 void loadSettings(AppSettings& settings, LayoOptions& options);
+
+// The sheets a job runs at once for a Jobs setting: the setting itself, or for 0 the cores of
+// the machine (cores, at least 1).
+int jobsFor(int setting, unsigned cores);
 
 // Writes one key of section "GENERAL"; answers false when the file cannot be written.
 bool saveSetting(const std::string& iniPath, const std::string& key, const std::string& value);

@@ -4,8 +4,12 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <thread>
+#include <vector>
+
 #include "core/progress.h"
 #include "core/text_strings.h"
+#include "core/trace.h"
 #include "pipeline/folder_job.h"
 #include "ui/dialog_units.h"
 #include "ui/preview_geometry.h"
@@ -61,11 +65,22 @@ void ExecutionPage::onStartClicked() {
     const sjisString source(settings_.sourceFolder.c_str());
     const sjisString destination(settings_.destinationFolder.c_str());
     const LayoOptions* options = &options_;
-    workers_.start([this, source, destination, options] {
-        runFolderJob(source, destination, *options, defaultLayoStages());
+    JobSettings job;
+    job.jobs = jobsFor(settings_.jobs, std::thread::hardware_concurrency());
+    // Sheets side by side keep their traces whole, so that the trace reads sheet after sheet.
+    job.captureTrace = job.jobs > 1;
+    workers_.start([this, source, destination, options, job] {
+        std::vector<SheetEntry> sheets;
+        if (listSheets(source, sheets)) {
+            runSheetJob(sheets, destination, *options, defaultLayoStages(), job, &ExecutionPage::traceSheet, nullptr);
+        } else {
+            runFolderJob(source, destination, *options, defaultLayoStages());  // ends as a folder that cannot be listed
+        }
         QMetaObject::invokeMethod(this, &ExecutionPage::showJobState, Qt::QueuedConnection);
     });
 }
+
+void ExecutionPage::traceSheet(void*, const SheetReport& report) { traceText(report.trace); }
 
 void ExecutionPage::showJobState() {
     // A new job may have started between the end of the old one and this call.

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <atomic>
 
+#include "pipeline/folder_job.h"
 #include "pipeline/layo_options.h"
 #include "settings/app_settings.h"
 #include "ui/worker_threads.h"
@@ -37,8 +38,9 @@ signals:
     void statusChanged();
 
 public slots:
-    // Starts the folder job from the current folders and options, or, while a job runs, asks
-    // it to stop. With an empty folder text nothing starts and the status says "中止しました。".
+    // Starts the folder job from the current folders and options, Jobs sheets at once (the
+    // progress bar follows the whole job, the preview the sheet started last), or, while a job
+    // runs, asks it to stop. With an empty folder text nothing starts and the status says "中止しました。".
     void onStartClicked();
 
 protected:
@@ -48,6 +50,8 @@ protected:
 private:
     // Runs on the worker thread: marks the preview stale and schedules a repaint.
     static void onPreviewChanged(void* context, bool erase);
+    // Runs on the worker thread: passes a sheet's whole trace on when sheets run side by side.
+    static void traceSheet(void* context, const SheetReport& report);
     void refreshPreview();
     void showJobState();
 

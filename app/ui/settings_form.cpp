@@ -1,5 +1,7 @@
 #include "ui/settings_form.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -10,6 +12,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -38,6 +42,7 @@ SettingsForm::SettingsForm(AppSettings& settings, LayoOptions& options, QWidget*
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildFolderGroup());
     layout->addWidget(buildOutputGroup());
+    layout->addWidget(buildJobGroup());
     layout->addStretch(1);
     setMaximumWidth(dialogUnitsX(this, kFormWidth) + 16);
     loadValues();
@@ -140,6 +145,24 @@ QWidget* SettingsForm::buildOutputGroup() {
     return group;
 }
 
+QWidget* SettingsForm::buildJobGroup() {
+    auto* group = new QGroupBox(QStringLiteral("処理設定"), this);
+    auto* row = new QHBoxLayout(group);
+    jobs_ = new QSpinBox(group);
+    jobs_->setObjectName(QStringLiteral("jobs"));
+    jobs_->setRange(0, 256);
+    // 0 stands for the machine's cores, which the box names instead of the number.
+    jobs_->setSpecialValueText(QStringLiteral("コア数 (%1)").arg(QThread::idealThreadCount()));
+    row->addWidget(new QLabel(QStringLiteral("同時に処理する画像数 ："), group));
+    row->addWidget(jobs_);
+    row->addStretch(1);
+    connect(jobs_, &QSpinBox::valueChanged, this, [this](int value) {
+        settings_.jobs = value;
+        save("Jobs", std::to_string(value));
+    });
+    return group;
+}
+
 void SettingsForm::loadValues() {
     loadSettings(settings_, options_);
     const QString source = QString::fromStdString(settings_.sourceFolder);
@@ -152,6 +175,7 @@ void SettingsForm::loadValues() {
     setMargin_->setChecked(options_.setMargin != 0);
     horizontalMargin_->setText(QString::number(options_.horizontalMargin));
     verticalMargin_->setText(QString::number(options_.verticalMargin));
+    jobs_->setValue(std::min(settings_.jobs, jobs_->maximum()));
 }
 
 void SettingsForm::browse(FolderEdit* edit, const QString& title) {

@@ -1,5 +1,5 @@
-// The configuration form: source and destination folders, the three switches and the two
-// margins, each written to TOVEL.ini the moment it changes.
+// The configuration form: source and destination folders, the three switches, the two margins
+// and the sheets processed at once, each written to TOVEL.ini the moment it changes.
 #pragma once
 
 #include <QWidget>
@@ -10,10 +10,11 @@
 class FolderEdit;
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 // Controls carry object names for finding them: "sourceFolder", "destinationFolder",
 // "browseSource", "browseDestination", "openSource", "openDestination", "dividePage",
-// "removeHeader", "setMargin", "verticalMargin", "horizontalMargin".
+// "removeHeader", "setMargin", "verticalMargin", "horizontalMargin", "jobs".
 class SettingsForm : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +31,7 @@ public:
 private:
     QWidget* buildFolderGroup();
     QWidget* buildOutputGroup();
+    QWidget* buildJobGroup();
     void loadValues();
     void browse(FolderEdit* edit, const QString& title);
     void openFolder(const FolderEdit* edit);
@@ -45,4 +47,5 @@ private:
     QCheckBox* setMargin_ = nullptr;
     QLineEdit* verticalMargin_ = nullptr;
     QLineEdit* horizontalMargin_ = nullptr;
+    QSpinBox* jobs_ = nullptr;
 };

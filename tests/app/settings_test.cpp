@@ -29,3 +29,20 @@ TEST(IniFile, WritingOneKeyKeepsEveryOtherLine) {
 
     EXPECT_FALSE(saveSetting((dir / "no-such-folder") + "/TOVEL.ini", "SetMargin", "TRUE"));
 }
+
+TEST(IniValues, JobsReadAsACountWhereZeroOrLessMeansTheCores) {
+    TempDir dir;
+    const std::string path = dir / "TOVEL.ini";
+    const std::pair<const char*, int> cases[] = {{"", 0}, {"Jobs=3\n", 3}, {"Jobs=-2\n", 0}, {"Jobs=two\n", 0}};
+    for (auto [line, jobs] : cases) {
+        writeFile(path, std::string("[GENERAL]\n") + line);
+        AppSettings settings;
+        settings.iniPath = path;
+        LayoOptions options;
+        loadSettings(settings, options);
+        EXPECT_EQ(settings.jobs, jobs) << line;
+    }
+    EXPECT_EQ(jobsFor(3, 8), 3);
+    EXPECT_EQ(jobsFor(0, 8), 8);
+    EXPECT_EQ(jobsFor(0, 0), 1) << "a machine that cannot tell its cores runs one sheet at a time";
+}

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,7 +21,7 @@ private slots:
         writeTextFile(ini,
                       "[GENERAL]\nSourceFolder=" + dir.path().toUtf8() +
                           "\nDividePage=true\nRemoveHeader=TRUE\nVerticalMargin=12abc\n"
-                          "HorizontalMargin=abc\n");
+                          "HorizontalMargin=abc\nJobs=-3\n");
         AppSettings settings;
         settings.iniPath = ini.toStdString();
         LayoOptions options;
@@ -49,6 +50,13 @@ private slots:
         divide->click();
         QCOMPARE(int(options.dividePage), 1);
         QVERIFY(readTextFile(ini).contains("DividePage=TRUE\n"));
+
+        // Sheets at once: a negative count reads as 0, the machine's cores; a choice is stored.
+        auto* jobs = form.findChild<QSpinBox*>("jobs");
+        QCOMPARE(jobs->value(), 0);
+        jobs->setValue(3);
+        QCOMPARE(settings.jobs, 3);
+        QVERIFY(readTextFile(ini).contains("Jobs=3\n"));
     }
 
     void folderEditIsFlaggedUntilItNamesADirectory() {
