@@ -224,8 +224,10 @@ int main(int argc, char** argv) {
             for (int k = 0; k < 6; ++k) v[k].push_back(vals[k]);
             if (r.yard.wallMs > 0) ratios.push_back(r.tovel.wallMs / r.yard.wallMs);
         }
-        std::printf("%-18s %9.0f %9.0f %8.1f | %9.0f %9.0f %8.1f | %7.2f\n", groups[i].c_str(), median(v[0]),
-                    median(v[1]), median(v[2]), median(v[3]), median(v[4]), median(v[5]), median(ratios));
+        char ratio[16] = "-";
+        if (!ratios.empty()) std::snprintf(ratio, sizeof ratio, "%.2f", median(ratios));
+        std::printf("%-18s %9.0f %9.0f %8.1f | %9.0f %9.0f %8.1f | %7s\n", groups[i].c_str(), median(v[0]),
+                    median(v[1]), median(v[2]), median(v[3]), median(v[4]), median(v[5]), ratio);
     }
 
     std::printf("\nStage medians, ms (each sheet once through the pipeline in this process):\n%-26s", "stage");
@@ -240,5 +242,26 @@ int main(int argc, char** argv) {
         }
         std::printf("\n");
     }
+
+    // Sheets side by side: the same eight A4 pages one at a time and two at a time.
+    const fs::path batch = fs::path(work) / "batch";
+    fs::create_directories(batch, ec);
+    int copied = 0;
+    for (const Sheet& s : sheets) {
+        if (s.group != sheets.front().group || copied == 8) continue;
+        fs::copy_file(fs::path(work) / "in" / fs::path(s.name).stem() / s.name, batch / s.name,
+                      fs::copy_options::overwrite_existing, ec);
+        ++copied;
+    }
+    std::printf("\n%d %s, whole job (median of %d runs):\n", copied, sheets.front().group.c_str(), runs);
+    double wall[2] = {0, 0};
+    for (int jobs : {1, 2}) {
+        const fs::path out = fs::path(work) / ("batch-out-" + std::to_string(jobs));
+        fs::create_directories(out, ec);
+        const Usage u = medianRun({cli, "--quiet", "--jobs", std::to_string(jobs), batch.string(), out.string()}, runs);
+        wall[jobs - 1] = u.wallMs;
+        std::printf("  --jobs %d %9.0f ms  peak %6.1f MB%s\n", jobs, u.wallMs, u.peakMb, u.ok ? "" : "  FAILED");
+    }
+    if (wall[1] > 0) std::printf("  --jobs 2 is %.2f times as fast as --jobs 1\n", wall[0] / wall[1]);
     return 0;
 }
