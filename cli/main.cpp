@@ -271,6 +271,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n", source.c_str());
         return kExitUsage;
     }
+    if (!outputNamesApart(sheets, options.outputFormat, why)) {
+        std::fprintf(stderr, "tovel-cli: %s in --format %s\n", why.c_str(), format.c_str());
+        return kExitUsage;
+    }
     if (!shardText.empty()) sheets = shareOf(sheets, shard);
 
     LayoStages stages = defaultLayoStages();

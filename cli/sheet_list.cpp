@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <system_error>
 
@@ -60,4 +61,16 @@ std::vector<SheetEntry> shareOf(const std::vector<SheetEntry>& sheets, const Sha
     for (size_t i = static_cast<size_t>(shard.k - 1); i < sheets.size(); i += static_cast<size_t>(shard.n))
         share.push_back(sheets[i]);
     return share;
+}
+
+bool outputNamesApart(const std::vector<SheetEntry>& sheets, unsigned char format, std::string& why) {
+    std::map<std::string, const SheetEntry*> byOutput;
+    for (const SheetEntry& sheet : sheets) {
+        const auto [at, fresh] = byOutput.emplace(outputPathInFormat(sheet.name.c_str(), format), &sheet);
+        if (!fresh) {
+            why = at->second->path + " and " + sheet.path + " would write the same outputs";
+            return false;
+        }
+    }
+    return true;
 }

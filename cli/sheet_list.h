@@ -23,3 +23,7 @@ bool sheetsFromList(const std::string& text, std::vector<SheetEntry>& sheets, st
 
 // The sheets of shard among sheets, which are in name order: every N-th from the K-th on.
 std::vector<SheetEntry> shareOf(const std::vector<SheetEntry>& sheets, const Shard& shard);
+
+// Two sheets whose outputs would have the same name in format (an OutputFormat): a.jpg and a.png
+// both write a-tovel.png as PNG. False, with why, when there are any.
+bool outputNamesApart(const std::vector<SheetEntry>& sheets, unsigned char format, std::string& why);

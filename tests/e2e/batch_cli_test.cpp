@@ -211,5 +211,13 @@ TEST_F(BatchCli, OutputsKeepTheResolutionAndJpegsTheirQuality) {
     ASSERT_EQ(fromPng.size(), fromTif.size());
     EXPECT_TRUE(std::equal(fromPng.pixels.data(), fromPng.pixels.data() + fromPng.size(), fromTif.pixels.data()));
     EXPECT_EQ(run({"--format", "gif", "in", "out2"}).status, 2);
+    // Two sheets of one name in two formats would overwrite each other's output in one format.
+    writeSheet(work.path() / "in/a.jpg", 4);
+    fs::remove_all(work.path() / "out2");
+    fs::create_directory(work.path() / "out2");
+    r = run({"--format", "png", "in", "out2"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.out, "in/a.jpg and in/a.png would write the same outputs in --format png"));
+    EXPECT_EQ(listFolder(work.path() / "out2"), "");
     EXPECT_EQ(run({"--jpeg-quality", "0", "in", "out2"}).status, 2);
 }
