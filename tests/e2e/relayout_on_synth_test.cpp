@@ -439,7 +439,7 @@ TEST(RelayoutOnSheets, TheCheckPassesAnUnchangedSheet) {
 TEST(RelayoutOnSheets, LinesOfAGroupShareWidthAndCharacterGridAndStayWhole) {
     const Tally t = scoreSheets(envCount("TOVEL_RELAYOUT_SHEETS", 4), false);
     // What the re-layout reaches today on these sheets, as floors against regressions (see
-    // the README for what is still missing): 95 % of the characters sit on their group's rows,
+    // docs/how-it-works.md for what is still missing): 95 % of the characters sit on their group's rows,
     // most keep their ink, nearly every line stands upright and the lines of most tiers are of
     // one width; a line that went into a block, or whose band held its ruby, may lean.
     EXPECT_GE(t.tiersRead * 4, t.tiers * 3);
