@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "core/progress.h"
@@ -313,6 +315,8 @@ std::atomic<int> g_decoderTimeout{60};  // seconds
 
 constexpr char kMessageRecord = 'm';
 constexpr char kResultRecord = 'r';
+constexpr char kPidRecord = 'p';   // the decoding process's id (int32), sent first
+constexpr char kExitRecord = 'x';  // its wait status (int32), sent by the process that waited for it
 
 bool writeAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
@@ -391,6 +395,8 @@ void reportDecoderMessage(int format, const char* message) {
     for (const int s : {SIGINT, SIGTERM}) signal(s, SIG_IGN);
     for (const int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(s, SIG_DFL);
     g_decoderChannel = channel;
+    const int32_t self = getpid();
+    if (!writeAll(channel, &kPidRecord, 1) || !writeAll(channel, &self, sizeof self)) _exit(1);
     GreyImage image;
     ImageResolution resolution;
     const int32_t result = decodeGreyImage(path, image, resolution);
@@ -401,12 +407,30 @@ void reportDecoderMessage(int format, const char* message) {
     _exit(ok ? 0 : 1);
 }
 
+// What the job learns of the process that decodes: its id, and how it ended once that is known.
+struct DecoderTrail {
+    pid_t pid = -1;
+    bool ended = false;
+    int status = 0;  // a wait status
+};
+
 // The parent: traces the child's messages and reads its result into image. Answers the result,
 // or -1 when the records stop short (the child died, took too long, or a stop was requested).
-int receiveImage(DecoderAnswer& answer, GreyImage& image, ImageResolution& resolution) {
+int receiveImage(DecoderAnswer& answer, GreyImage& image, ImageResolution& resolution, DecoderTrail& trail) {
     for (;;) {
         char kind = 0;
         if (!answer.read(&kind, 1)) return -1;
+        if (kind == kPidRecord || kind == kExitRecord) {
+            int32_t value = 0;
+            if (!answer.read(&value, sizeof value)) return -1;
+            if (kind == kPidRecord) {
+                trail.pid = value;
+                continue;
+            }
+            trail.ended = true;
+            trail.status = value;
+            return -1;  // it ended before its result
+        }
         if (kind == kMessageRecord) {
             int32_t fif = 0;
             uint32_t length = 0;
@@ -437,6 +461,105 @@ int receiveImage(DecoderAnswer& answer, GreyImage& image, ImageResolution& resol
     }
 }
 
+// ---- The decoder server -----------------------------------------------------------------------
+//
+// A process forked from a process with several threads holds whatever locks those threads held
+// at that moment (the memory allocator's, a library's) and waits on them for ever. So the
+// decoders are not forked from the job: initImageIo forks one small server while the process
+// still runs a single thread, and every decoding is forked from that server. A request is the
+// file's path with the job's end of a fresh socket pair attached; for each, the server forks a
+// watcher, which forks the decoder (runDecoder writes its records into the socket), waits for it
+// and adds an exit record with its wait status. The server ends when the job's end of the request
+// socket closes, and every process of the chain dies with its parent.
+
+int g_server = -1;  // the job's end of the request socket; -1 without a server
+std::mutex g_serverLock;
+
+[[noreturn]] void watchDecoder(const char* path, int channel) {
+    const pid_t watcher = getpid();
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    signal(SIGCHLD, SIG_DFL);  // the server ignores it, and waitpid below needs it
+    const pid_t decoder = fork();
+    if (decoder == 0) runDecoder(path, channel, watcher);
+    int status = 0;
+    if (decoder < 0) _exit(1);
+    while (waitpid(decoder, &status, 0) < 0 && errno == EINTR) {
+    }
+    const int32_t value = status;
+    if (writeAll(channel, &kExitRecord, 1)) writeAll(channel, &value, sizeof value);
+    _exit(0);
+}
+
+[[noreturn]] void serveDecoders(int requests, pid_t job) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != job) _exit(0);
+    signal(SIGCHLD, SIG_IGN);  // watchers are reaped by the system
+    for (const int s : {SIGINT, SIGTERM, SIGPIPE}) signal(s, SIG_IGN);
+    static char path[65536];
+    for (;;) {
+        char control[CMSG_SPACE(sizeof(int))];
+        iovec data{path, sizeof path - 1};
+        msghdr message{};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(requests, &message, MSG_CMSG_CLOEXEC);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) _exit(0);  // the job has ended
+        path[n] = '\0';
+        int channel = -1;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) std::memcpy(&channel, CMSG_DATA(c), sizeof channel);
+        if (channel < 0) continue;
+        if (fork() == 0) {
+            close(requests);
+            watchDecoder(path, channel);
+        }
+        close(channel);
+    }
+}
+
+void startDecoderServer() {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return;
+    const pid_t job = getpid();
+    const pid_t server = fork();
+    if (server == 0) {
+        close(pair[0]);
+        serveDecoders(pair[1], job);
+    }
+    close(pair[1]);
+    if (server < 0) {
+        close(pair[0]);
+        return;
+    }
+    g_server = pair[0];
+}
+
+// Hands path to the server with channel, the decoder's end of the answer socket; false when
+// there is no server to take it.
+bool requestDecoding(const char* path, int channel) {
+    const std::lock_guard<std::mutex> lock(g_serverLock);
+    if (g_server < 0) return false;
+    char control[CMSG_SPACE(sizeof(int))] = {};
+    iovec data{const_cast<char*>(path), std::strlen(path)};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(c), &channel, sizeof channel);
+    if (sendmsg(g_server, &message, MSG_NOSIGNAL) >= 0) return true;
+    close(g_server);  // the server is gone: decoders are forked from the job from now on
+    g_server = -1;
+    return false;
+}
+
 }  // namespace
 
 void initImageIo() {
@@ -444,6 +567,8 @@ void initImageIo() {
     FreeImage_SetOutputMessage(onFreeImageMessage);
     TIFFSetErrorHandler(onTiffMessage);
     TIFFSetWarningHandler(onTiffMessage);
+    static std::once_flag server;
+    std::call_once(server, startDecoderServer);
 }
 
 int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolution) {
@@ -452,36 +577,48 @@ int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolutio
     ImageResolution& found = resolution ? *resolution : ownResolution;
     found = ImageResolution();
     int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0) return decodeGreyImage(path, image, found);
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
-        return decodeGreyImage(path, image, found);
-    }
-    if (child == 0) {
-        close(channel[0]);
-        runDecoder(path, channel[1], parent);
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) return decodeGreyImage(path, image, found);
+    // Without a server (a process that never called initImageIo) the decoder is forked here.
+    pid_t child = -1;
+    if (!requestDecoding(path, channel[1])) {
+        const pid_t parent = getpid();
+        child = fork();
+        if (child < 0) {
+            close(channel[0]);
+            close(channel[1]);
+            return decodeGreyImage(path, image, found);
+        }
+        if (child == 0) {
+            close(channel[0]);
+            runDecoder(path, channel[1], parent);
+        }
     }
     close(channel[1]);
     DecoderAnswer answer(channel[0]);
-    int result = receiveImage(answer, image, found);
+    DecoderTrail trail;
+    int result = receiveImage(answer, image, found, trail);
+    if ((answer.stopped() || answer.timedOut()) && trail.pid > 0) kill(trail.pid, SIGKILL);
     close(channel[0]);
-    if (answer.stopped() || answer.timedOut()) kill(child, SIGKILL);
-    int status = 0;
-    pid_t reaped;
-    do {
-        reaped = waitpid(child, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
+    if (child > 0) {
+        if (answer.stopped() || answer.timedOut()) kill(child, SIGKILL);
+        int status = 0;
+        pid_t reaped;
+        do {
+            reaped = waitpid(child, &status, 0);
+        } while (reaped < 0 && errno == EINTR);
+        if (reaped == child) {
+            trail.ended = true;
+            trail.status = status;
+        }
+    }
     if (result < 0) {
         char text[96] = "";
         if (answer.timedOut()) {
             std::snprintf(text, sizeof text, "the image decoder gave no answer within %d s",
                           g_decoderTimeout.load());
-        } else if (reaped == child && WIFSIGNALED(status)) {
+        } else if (trail.ended && WIFSIGNALED(trail.status)) {
             std::snprintf(text, sizeof text, "the image decoder crashed on this file (signal %d)",
-                          WTERMSIG(status));
+                          WTERMSIG(trail.status));
         } else if (!answer.stopped()) {
             std::snprintf(text, sizeof text, "the image decoder ended without an answer");
         }

@@ -103,13 +103,13 @@ namespace {
 
 // A sheet job over src's sheets, its reports collected in the order they arrive.
 struct SheetJob {
+    std::vector<SheetEntry> sheets;  // the reports point into it
     std::vector<SheetReport> reports;
     FolderJobReport report;
 
     static void collect(void* self, const SheetReport& r) { static_cast<SheetJob*>(self)->reports.push_back(r); }
 
     SheetJob(const fs::path& src, const fs::path& dst, const JobSettings& settings) {
-        std::vector<SheetEntry> sheets;
         EXPECT_TRUE(listSheets(sjisString(src.c_str()), sheets));
         clearStopRequest();
         setJobRunning(true);
