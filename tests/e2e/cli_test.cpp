@@ -1,6 +1,8 @@
 // The command line as a user runs it: real files in, real files out, exit statuses.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli_runner.h"
@@ -91,4 +93,32 @@ TEST_F(Cli, RealScansRunThroughAndComeOutWhole) {
         ASSERT_EQ(loadGreyImage((work.path() / "out" / name).c_str(), out), 0) << name;
         EXPECT_EQ(out.width + out.height, in.width + in.height) << name << ": whole, perhaps turned a quarter";
     }
+}
+
+TEST_F(Cli, EveryOptionIsInTheManualPageAndTheReadmeAndTheManualPageIsInstalled) {
+    const CliRun help = run({"--help"});
+    ASSERT_EQ(help.status, 0);
+    const std::string manual = readFile(fs::path(TOVEL_SOURCE_DIR) / "docs/tovel-cli.1");
+    const std::string readme = readFile(fs::path(TOVEL_SOURCE_DIR) / "README.md");
+    int options = 0;
+    for (size_t at = help.out.find("--"); at != std::string::npos; at = help.out.find("--", at + 2)) {
+        size_t end = at + 2;
+        while (end < help.out.size() && (std::isalnum(static_cast<unsigned char>(help.out[end])) || help.out[end] == '-'))
+            ++end;
+        const std::string option = help.out.substr(at, end - at);
+        if (option.size() < 4) continue;
+        ++options;
+        // roff writes a hyphen of an option as \-.
+        std::string roff;
+        for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_TRUE(contains(manual, roff)) << option << " is missing from docs/tovel-cli.1";
+        EXPECT_TRUE(contains(readme, option)) << option << " is missing from README.md";
+    }
+    EXPECT_GE(options, 18);
+
+    const std::string command = std::string("cmake --install '") + TOVEL_BUILD_DIR + "' --prefix '" +
+                                (work / "prefix") + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile(work / "prefix/share/man/man1/tovel-cli.1"), manual);
+    EXPECT_TRUE(fs::exists(work / "prefix/bin/tovel-cli"));
 }
