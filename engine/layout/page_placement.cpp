@@ -60,12 +60,8 @@ void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<Col
                 sl = static_cast<float>(s.leftTop);
                 sr = static_cast<float>(s.rightTop + 1);
             } else {
-                const float below = static_cast<float>(y - yT);
-                const float above = static_cast<float>(yB - y);
-                const float rows = static_cast<float>(yB - yT);
-                sl = (static_cast<float>(s.leftBottom) * below + static_cast<float>(s.leftTop) * above) / rows;
-                sr = (static_cast<float>(s.rightTop + 1) * above +
-                      static_cast<float>(s.rightBottom + 1) * below) / rows;
+                sl = edgeBetween(s.leftTop, s.leftBottom, yT, yB, y);
+                sr = edgeBetween(s.rightTop + 1, s.rightBottom + 1, yT, yB, y);
             }
             spreadSpan(row, image.width, 1, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
                        cells.data(), weights.data(), 1, partnerRow, partner ? partnerCells.data() : nullptr);

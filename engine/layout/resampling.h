@@ -27,6 +27,13 @@ inline unsigned char toPixel(float value, float weight) {
     return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
+// A band edge's source position at coordinate at, between its value atStart at coordinate from
+// and atEnd at coordinate to (from < to), in single precision as the resampling reads it.
+inline float edgeBetween(int atStart, int atEnd, int from, int to, int at) {
+    return (static_cast<float>(atEnd) * static_cast<float>(at - from) +
+            static_cast<float>(atStart) * static_cast<float>(to - at)) / static_cast<float>(to - from);
+}
+
 // True when other is an image of image's size, which can then be resampled in the same pass
 // (spreadSpan's second image).
 bool sameSize(const GreyImage& image, const GreyImage* other);

@@ -85,12 +85,8 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
                     st = static_cast<float>(s.topLeft);
                     sb = static_cast<float>(s.bottomLeft + 1);
                 } else {
-                    const float right = static_cast<float>(x - xL);
-                    const float left = static_cast<float>(xR - x);
-                    const float cols = static_cast<float>(xR - xL);
-                    st = (static_cast<float>(s.topRight) * right + static_cast<float>(s.topLeft) * left) / cols;
-                    sb = (static_cast<float>(s.bottomLeft + 1) * left +
-                          static_cast<float>(s.bottomRight + 1) * right) / cols;
+                    st = edgeBetween(s.topLeft, s.topRight, xL, xR, x);
+                    sb = edgeBetween(s.bottomLeft + 1, s.bottomRight + 1, xL, xR, x);
                 }
                 spreadSpan(&source[k * height], image.height, 1, st, sb, s.destTop, s.destBottom + 1, page.yTop,
                            page.yBottom, &cells[column], &weights[column], 1,
