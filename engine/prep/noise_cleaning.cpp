@@ -5,6 +5,10 @@
 #include <numeric>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/trace.h"
 
 namespace {
@@ -21,6 +25,71 @@ inline unsigned char level(int p, double mean, int low, int high) {
     if (v >= 255) return 255;
     return static_cast<unsigned char>(static_cast<int>(v));
 }
+
+#if defined(__SSE2__)
+// level() for two pixels at once, each lane against its own mean; the levels go to *first
+// and *second. The same doubles are computed as in level(): when high > low, a lane between the
+// clamps divides exactly as there, and a lane at or beyond a clamp lands on 0 or 255 after the
+// division because rounding is monotonic. Pairs whose lanes are both clamped, the common case,
+// skip the division.
+class LevelPair {
+public:
+    LevelPair(int low, int high)
+        : low_(_mm_set1_pd(low)), range_(_mm_set1_pd(high - low)), zero_(_mm_setzero_pd()),
+          white_(_mm_set1_pd(255.0)) {}
+
+    void map(__m128d pixels, __m128d means, unsigned char* first, unsigned char* second) const {
+        const __m128d a = _mm_sub_pd(_mm_sub_pd(pixels, means), low_);
+        const int dark = _mm_movemask_pd(_mm_cmple_pd(a, zero_));
+        const int light = _mm_movemask_pd(_mm_cmpge_pd(a, range_));
+        if ((dark | light) == 3) {
+            *first = dark & 1 ? 0 : 255;
+            *second = dark & 2 ? 0 : 255;
+            return;
+        }
+        __m128d v = _mm_div_pd(_mm_mul_pd(a, white_), range_);
+        v = _mm_min_pd(_mm_max_pd(v, zero_), white_);
+        const __m128i t = _mm_cvttpd_epi32(v);
+        *first = static_cast<unsigned char>(_mm_cvtsi128_si32(t));
+        *second = static_cast<unsigned char>(_mm_cvtsi128_si32(_mm_srli_si128(t, 4)));
+    }
+
+private:
+    __m128d low_, range_, zero_, white_;
+};
+
+// The shares of bytes a (low lane) and b.
+inline __m128d sharePair(const double* share, unsigned char a, unsigned char b) {
+    return _mm_set_pd(share[b], share[a]);
+}
+
+inline __m128d pixelPair(unsigned char a, unsigned char b) { return _mm_set_pd(b, a); }
+
+// The horizontal sweep of rows y .. y + 3 of c into out. Each row's running mean is the same
+// sequence of additions as alone; four rows side by side hide the latency of those additions.
+void sweepFourRows(const unsigned char* c, unsigned char* out, int w, int y, int hx, const double* share,
+                   const LevelPair& levels) {
+    const int nx = 2 * hx + 1;
+    const unsigned char* r0 = c + static_cast<size_t>(y) * w;
+    const unsigned char *r1 = r0 + w, *r2 = r1 + w, *r3 = r2 + w;
+    unsigned char* o0 = out + static_cast<size_t>(y) * w;
+    unsigned char *o1 = o0 + w, *o2 = o1 + w, *o3 = o2 + w;
+    __m128d means01 = _mm_setzero_pd(), means23 = _mm_setzero_pd();
+    for (int x = 0; x < w; ++x) {
+        means01 = _mm_add_pd(means01, sharePair(share, r0[x], r1[x]));
+        means23 = _mm_add_pd(means23, sharePair(share, r2[x], r3[x]));
+        if (x >= nx) {
+            means01 = _mm_sub_pd(means01, sharePair(share, r0[x - nx], r1[x - nx]));
+            means23 = _mm_sub_pd(means23, sharePair(share, r2[x - nx], r3[x - nx]));
+        }
+        if (x >= nx - 1) {
+            const int cx = x - hx;
+            levels.map(pixelPair(r0[cx], r1[cx]), means01, o0 + cx, o1 + cx);
+            levels.map(pixelPair(r2[cx], r3[cx]), means23, o2 + cx, o3 + cx);
+        }
+    }
+}
+#endif
 
 // v / n for every byte value v, as the running means add and remove them.
 std::vector<double> shares(int n) {
@@ -61,7 +130,14 @@ void cleanBySweeping4(GreyImage& image, int windowX, int windowY, int low, int h
     // Along each row: a running mean over n pixels, written at the window's centre.
     const int hx = windowX / 2, nx = 2 * hx + 1;
     const std::vector<double> shareX = shares(nx);
-    for (int y = 0; y < h; ++y) {
+#if defined(__SSE2__)
+    const LevelPair levels(low, high);
+    const int rowsInFours = h - h % 4;
+    for (int y = 0; y < rowsInFours; y += 4) sweepFourRows(c.data(), out, w, y, hx, shareX.data(), levels);
+#else
+    const int rowsInFours = 0;
+#endif
+    for (int y = rowsInFours; y < h; ++y) {
         const unsigned char* row = &c[static_cast<size_t>(y) * w];
         unsigned char* dst = out + static_cast<size_t>(y) * w;
         double mean = 0;
@@ -82,7 +158,23 @@ void cleanBySweeping4(GreyImage& image, int windowX, int windowY, int low, int h
         const bool write = y >= ny - 1;
         const unsigned char* centre = write ? &c[static_cast<size_t>(y - hy) * w] : nullptr;
         unsigned char* dst = write ? out + static_cast<size_t>(y - hy) * w : nullptr;
-        for (int x = 0; x < w; ++x) {
+        int x = 0;
+#if defined(__SSE2__)
+        if (old && write) {
+            const double* share = shareY.data();
+            for (; x + 2 <= w; x += 2) {
+                __m128d pair = _mm_loadu_pd(&means[static_cast<size_t>(x)]);
+                pair = _mm_add_pd(pair, sharePair(share, row[x], row[x + 1]));
+                pair = _mm_sub_pd(pair, sharePair(share, old[x], old[x + 1]));
+                _mm_storeu_pd(&means[static_cast<size_t>(x)], pair);
+                unsigned char first, second;
+                levels.map(pixelPair(centre[x], centre[x + 1]), pair, &first, &second);
+                dst[x] = std::min(dst[x], first);
+                dst[x + 1] = std::min(dst[x + 1], second);
+            }
+        }
+#endif
+        for (; x < w; ++x) {
             double& mean = means[static_cast<size_t>(x)];
             mean += shareY[row[x]];
             if (old) mean -= shareY[old[x]];

@@ -1,5 +1,8 @@
 #include "prep/noise_cleaning.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -39,6 +42,57 @@ TEST_F(Cleaning, SweepingFlattensGreyAndKeepsWhatIsDarkerThanItsSurroundings) {
     cleanBySweeping4(narrow, 10, 10, -35, -5);
     EXPECT_EQ(narrow.at(2, 25), 0);
     EXPECT_EQ(countBelow(narrow, 255), 1);
+}
+
+// The sweeps, one pixel and one row or column at a time, as the filter is defined: a running
+// mean of shares added and removed in order, the level clamped at 0 and 255.
+GreyImage sweptOneByOne(const GreyImage& in, int windowX, int windowY, int low, int high) {
+    const int w = in.width, h = in.height;
+    auto level = [low, high](int p, double mean) {
+        const double v = (p - mean - low) * 255 / (high - low);
+        return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
+    };
+    GreyImage out = flat(w, h);
+    const int hx = windowX / 2, nx = 2 * hx + 1, hy = windowY / 2, ny = 2 * hy + 1;
+    for (int y = 0; y < h; ++y) {
+        double mean = 0;
+        for (int x = 0; x < w; ++x) {
+            mean += static_cast<double>(in.at(x, y)) / nx;
+            if (x >= nx) mean -= static_cast<double>(in.at(x - nx, y)) / nx;
+            if (x >= nx - 1) out.at(x - hx, y) = static_cast<unsigned char>(level(in.at(x - hx, y), mean));
+        }
+    }
+    for (int x = 0; x < w; ++x) {
+        double mean = 0;
+        for (int y = 0; y < h; ++y) {
+            mean += static_cast<double>(in.at(x, y)) / ny;
+            if (y >= ny) mean -= static_cast<double>(in.at(x, y - ny)) / ny;
+            if (y >= ny - 1) {
+                unsigned char& o = out.at(x, y - hy);
+                o = static_cast<unsigned char>(std::min<int>(o, level(in.at(x, y - hy), mean)));
+            }
+        }
+    }
+    return out;
+}
+
+TEST_F(Cleaning, SweepingMatchesThePixelByPixelRuleAtEverySizeAndEdge) {
+    uint32_t seed = 7;
+    auto noisy = [&seed](int x, int y) {
+        seed = seed * 1664525u + 1013904223u;
+        const int ink = (x / 3 + y / 5) % 4 == 0 ? 90 : 0;  // strokes, so levels fall between the clamps
+        return 200 - ink + static_cast<int>((seed >> 24) % 40) + x % 7;
+    };
+    for (const auto& [w, h] : {std::pair{61, 37}, {64, 40}, {7, 9}, {3, 4}, {1, 13}, {13, 1}, {30, 5}}) {
+        const GreyImage in = filled(w, h, noisy);
+        for (const auto& [low, high] : {std::pair{-35, -5}, {-35, -2}, {-10, 20}}) {
+            GreyImage swept = in;
+            cleanBySweeping4(swept, 10, 6, low, high);
+            const GreyImage expected = sweptOneByOne(in, 10, 6, low, high);
+            ASSERT_TRUE(std::equal(swept.pixels.data(), swept.pixels.data() + swept.size(), expected.pixels.data()))
+                << w << " x " << h << ", low " << low << ", high " << high;
+        }
+    }
 }
 
 TEST_F(Cleaning, AUShapedIslandCountsTheDarkPixelsOfBothArms) {
