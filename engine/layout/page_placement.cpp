@@ -63,8 +63,8 @@ void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<Col
                 sl = edgeBetween(s.leftTop, s.leftBottom, yT, yB, y);
                 sr = edgeBetween(s.rightTop + 1, s.rightBottom + 1, yT, yB, y);
             }
-            spreadSpan(row, image.width, 1, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight,
-                       cells.data(), weights.data(), 1, partnerRow, partner ? partnerCells.data() : nullptr);
+            spreadSpan(row, image.width, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight, cells.data(),
+                       weights.data(), partnerRow, partner ? partnerCells.data() : nullptr);
         }
         for (int x = x0; x <= x1; ++x) {
             const size_t cell = static_cast<size_t>(x - area.xLeft);

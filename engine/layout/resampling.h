@@ -2,20 +2,18 @@
 #pragma once
 
 #include <algorithm>
-#include <cstddef>
 
 #include "core/grey_image.h"
 
-// Spreads the source span [sl, sr] of one image line (a row or a column: length pixels from
-// first, step bytes apart) linearly over the destination [dl, dr), adding each source pixel
-// times its overlap with each destination pixel (single precision), and the overlap itself to
-// weights. Source pixels past either end are mirrored. Only destination indexes in [lo, hi] are
-// written; cells and weights point at the cell of index lo, successive indexes cellStep apart.
-// With second and secondCells (both or neither), the same line of a second image of the same
-// size is spread into secondCells alongside: the weights are the same for both.
-void spreadSpan(const unsigned char* first, int length, std::ptrdiff_t step, float sl, float sr,
-                int dl, int dr, int lo, int hi, float* cells, float* weights, std::ptrdiff_t cellStep,
-                const unsigned char* second = nullptr, float* secondCells = nullptr);
+// Spreads the source span [sl, sr] of one image line (a row or a column: length successive
+// pixels from first) linearly over the destination [dl, dr), adding each source pixel times its
+// overlap with each destination pixel (single precision), and the overlap itself to weights.
+// Source pixels past either end are mirrored. Only destination indexes in [lo, hi] are written;
+// cells and weights point at the cell of index lo and hold hi - lo + 1 cells. With second and
+// secondCells (both or neither), the same line of a second image of the same size is spread into
+// secondCells alongside, on the same weights.
+void spreadSpan(const unsigned char* first, int length, float sl, float sr, int dl, int dr, int lo, int hi,
+                float* cells, float* weights, const unsigned char* second = nullptr, float* secondCells = nullptr);
 
 // An accumulated value rounded back to a pixel, trunc(value + 0.5), held to 0 .. 255. A pixel
 // that two destinations overlap (weight clearly above 1) takes the mean of what they brought

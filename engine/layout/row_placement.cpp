@@ -88,9 +88,9 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
                     st = edgeBetween(s.topLeft, s.topRight, xL, xR, x);
                     sb = edgeBetween(s.bottomLeft + 1, s.bottomRight + 1, xL, xR, x);
                 }
-                spreadSpan(&source[k * height], image.height, 1, st, sb, s.destTop, s.destBottom + 1, page.yTop,
-                           page.yBottom, &cells[column], &weights[column], 1,
-                           partner ? &partnerSource[k * height] : nullptr, partner ? &partnerCells[column] : nullptr);
+                spreadSpan(&source[k * height], image.height, st, sb, s.destTop, s.destBottom + 1, page.yTop, page.yBottom,
+                           &cells[column], &weights[column], partner ? &partnerSource[k * height] : nullptr,
+                           partner ? &partnerCells[column] : nullptr);
             }
         }
         for (int y = y0; y <= y1; ++y) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "layout/page_placement.h"
+#include "layout/resampling.h"
 #include "layout/row_placement.h"
 #include "test_support.h"
 
@@ -187,4 +191,78 @@ TEST(PagePlacement, APageStraightenedAtTheSheetsSideIsMovedInsideIt) {
     pages.append(right);
     calcPagesDestX(pages, image);
     EXPECT_EQ(pages[0].destRight, 199);
+}
+
+namespace {
+
+// spreadSpan one source pixel at a time, as the kernel is defined: each pixel ends where
+// (dr (i + 1 - sl) + dl (sr - i - 1)) / (sr - sl) puts it (the last at dr) and adds its overlap
+// with every cell it covers.
+void spreadOneByOne(const std::vector<unsigned char>& line, float sl, float sr, int dl, int dr, int lo, int hi,
+                    std::vector<float>& cells, std::vector<float>& weights) {
+    const int length = static_cast<int>(line.size());
+    auto mirrored = [length](int i) {
+        if (i < 0) i = -i;
+        if (i >= length) i = 2 * length - 2 - i;
+        return std::clamp(i, 0, length - 1);
+    };
+    const int i1 = static_cast<int>(sr);
+    float a = static_cast<float>(dl);
+    for (int i = static_cast<int>(sl); i <= i1; ++i) {
+        const float fi = static_cast<float>(i);
+        const float b = i == i1 ? static_cast<float>(dr)
+                                : (static_cast<float>(dr) * (fi + 1.0f - sl) + static_cast<float>(dl) * (sr - fi - 1.0f)) /
+                                      (sr - sl);
+        const float v = line[static_cast<size_t>(mirrored(i))];
+        const int ja = static_cast<int>(a), jb = static_cast<int>(b);
+        for (int j = std::max(ja, lo); j <= std::min(jb, hi); ++j) {
+            const float overlap = j == ja && j == jb ? b - a
+                                  : j == ja         ? static_cast<float>(j + 1) - a
+                                  : j == jb         ? b - static_cast<float>(j)
+                                                    : 1.0f;
+            cells[static_cast<size_t>(j - lo)] += v * overlap;
+            weights[static_cast<size_t>(j - lo)] += overlap;
+        }
+        a = b;
+    }
+}
+
+}  // namespace
+
+TEST(Resampling, SpreadingMatchesThePixelByPixelRuleAtEveryScale) {
+    std::vector<unsigned char> line(300), partner(300);
+    for (size_t i = 0; i < line.size(); ++i) {
+        line[i] = static_cast<unsigned char>((i * 37) % 251);
+        partner[i] = static_cast<unsigned char>(255 - line[i]);
+    }
+    struct Case {
+        float sl, sr;
+        int dl, dr;
+    };
+    // Near one, shrunk, stretched, mirrored at both ends, cut by the destination window, one
+    // pixel wide, and spans of more than one batch of pixel ends; several spans into the same
+    // cells, as a row of pages is placed.
+    const std::vector<std::vector<Case>> rows = {
+        {{10.3f, 110.7f, 12, 113}, {111.2f, 190.9f, 113, 190}},
+        {{0.5f, 250.2f, 20, 90}},
+        {{40.0f, 52.5f, 5, 280}},
+        {{-7.4f, 30.1f, 0, 40}, {280.6f, 306.3f, 250, 299}},
+        {{5.0f, 295.0f, -30, 340}},
+        {{77.0f, 77.0f, 60, 61}, {78.4f, 78.9f, 62, 70}},
+    };
+    const int lo = 0, hi = 299;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::vector<float> cells(hi - lo + 1), weights(cells.size()), partnerCells(cells.size());
+        std::vector<float> expectedCells(cells.size()), expectedWeights(cells.size()), unused(cells.size());
+        std::vector<float> expectedPartner(cells.size());
+        for (const Case& c : rows[r]) {
+            spreadSpan(line.data(), 300, c.sl, c.sr, c.dl, c.dr, lo, hi, cells.data(), weights.data(), partner.data(),
+                       partnerCells.data());
+            spreadOneByOne(line, c.sl, c.sr, c.dl, c.dr, lo, hi, expectedCells, expectedWeights);
+            spreadOneByOne(partner, c.sl, c.sr, c.dl, c.dr, lo, hi, expectedPartner, unused);
+        }
+        EXPECT_EQ(cells, expectedCells) << "row " << r;
+        EXPECT_EQ(weights, expectedWeights) << "row " << r;
+        EXPECT_EQ(partnerCells, expectedPartner) << "row " << r;
+    }
 }
