@@ -87,8 +87,9 @@ public:
         lo_ = std::max(f.s0, f.moveFirst());
         hi_ = std::min(f.s1, f.moveEnd() - 1);
         s0_ = f.s0;
+        s1_ = f.s1;
         // Short lines are walked whole: checking a block costs more than it saves there.
-        blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun ? f.blockInked : nullptr;
+        blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun ? f.blockInkedBefore : nullptr;
         blockStart_ = f.blockStart;
         blockStride_ = f.blockStride;
         const int64_t d = f.t1 - f.t0;
@@ -104,46 +105,78 @@ public:
         step_ = step;
         if (step > 0) wholeRun_ = (den_ + step - 1) / step;
         if (step < 0) wholeRun_ = den_ / -step;
+        blockQ_ = floorDiv(Frame::kBlockRun * step, den_, blockR_);
+        blockLastQ_ = floorDiv((Frame::kBlockRun - 1) * step, den_, blockLastR_);
     }
 
     // Visits every counted pixel in spans that share one moving position: visit(p, stride,
     // count, t) sees the count pixels p[0], p[stride], ... at run coordinates t, t + 1, ...
     // and answers false to stop. A line changes position about |b - a| times, so it is walked
-    // as that many runs; the parts of a run that lie in blocks where its position holds no ink
-    // (by the frame's block counts) are stepped over.
+    // as that many runs. With the frame's block counts the line is taken a block of run
+    // coordinates at a time, and a block in which none of the positions it passes holds ink is
+    // stepped over whole.
     template <class Visit>
     void run(Visit&& visit) const {
         int64_t q = q_, r = r_;
-        int t = from_;
-        while (t <= to_) {
-            const int count = static_cast<int>(std::min<int64_t>(samePositionRun(q, r), to_ - t + 1));
-            const int64_t s = position(q, r);
-            if (s >= lo_ && s <= hi_ && !visitRun(visit, s, t, count)) return;
-            moveOn(q, r, count);
-            t += count;
+        if (!blocks_) {
+            walkRuns(visit, q, r, from_, to_);
+            return;
+        }
+        for (int t = from_; t <= to_;) {
+            const int b = (t - blockStart_) / Frame::kBlockRun;
+            const int last = std::min(to_, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
+            if (blockHoldsInk(b, q, r, last - t)) {
+                if (!walkRuns(visit, q, r, t, last)) return;
+            } else {
+                advance(q, r, last - t + 1);
+            }
+            t = last + 1;
         }
     }
 
 private:
-    // Neighbouring blocks that hold ink at position s are visited as one span.
+    // The runs of run coordinates t .. last, from (q, r) at t; (q, r) ends at last + 1.
     template <class Visit>
-    bool visitRun(Visit& visit, int64_t s, int t, int count) const {
-        const int end = t + count - 1;
-        if (!blocks_) return visit(pixel(s, t), tStride_, count, t);
-        const int* marks = blocks_ + (s - s0_) * blockStride_;
-        int spanStart = -1;
-        while (t <= end) {
-            const int b = (t - blockStart_) / Frame::kBlockRun;
-            const int last = std::min(end, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
-            if (marks[b]) {
-                if (spanStart < 0) spanStart = t;
-            } else if (spanStart >= 0) {
-                if (!visit(pixel(s, spanStart), tStride_, t - spanStart, spanStart)) return false;
-                spanStart = -1;
-            }
-            t = last + 1;
+    bool walkRuns(Visit& visit, int64_t& q, int64_t& r, int t, int last) const {
+        while (t <= last) {
+            const int count = static_cast<int>(std::min<int64_t>(samePositionRun(q, r), last - t + 1));
+            const int64_t s = position(q, r);
+            if (s >= lo_ && s <= hi_ && !visit(pixel(s, t), tStride_, count, t)) return false;
+            moveOn(q, r, count);
+            t += count;
         }
-        return spanStart < 0 || visit(pixel(s, spanStart), tStride_, end + 1 - spanStart, spanStart);
+        return true;
+    }
+
+    // True when block b holds ink at a position between the line's positions at (q, r) and
+    // span coordinates further on; the line passes no other positions there.
+    bool blockHoldsInk(int b, int64_t q, int64_t r, int span) const {
+        const int64_t first = position(q, r);
+        advance(q, r, span);
+        const int64_t end = position(q, r);
+        const int64_t lo = std::max<int64_t>(std::min(first, end), s0_);
+        const int64_t hi = std::min<int64_t>(std::max(first, end), s1_);
+        if (lo > hi) return false;
+        const int* before = blocks_ + b * blockStride_;
+        return before[hi + 1 - s0_] != before[lo - s0_];
+    }
+
+    // count run coordinates on, with no division for a whole block.
+    void advance(int64_t& q, int64_t& r, int count) const {
+        if (den_ == 0) return;
+        if (count == Frame::kBlockRun || count == Frame::kBlockRun - 1) {
+            const bool whole = count == Frame::kBlockRun;
+            q += whole ? blockQ_ : blockLastQ_;
+            r += whole ? blockR_ : blockLastR_;
+            if (r >= den_) {
+                r -= den_;
+                ++q;
+            }
+            return;
+        }
+        int64_t rest = 0;
+        q += floorDiv(r + count * step_, den_, rest);
+        r = rest;
     }
 
     // count run coordinates on. A run found by samePositionRun ends within one den of where it
@@ -207,10 +240,11 @@ private:
         }
     }
 
-    int from_ = 0, to_ = -1, base_ = 0, lo_ = 0, hi_ = -1, s0_ = 0;
+    int from_ = 0, to_ = -1, base_ = 0, lo_ = 0, hi_ = -1, s0_ = 0, s1_ = -1;
     const int* blocks_ = nullptr;
     int blockStart_ = 0;
     int64_t blockStride_ = 0;
+    int64_t blockQ_ = 0, blockR_ = 0, blockLastQ_ = 0, blockLastR_ = 0;  // a block's steps, and one less
     const unsigned char* pixels_ = nullptr;
     int64_t moveBase_ = 0;
     int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0, step_ = 0, wholeRun_ = 0;
@@ -272,9 +306,10 @@ void countInkedPositions(Frame& f, std::vector<int>& counts) {
     const int n = std::max(f.s1 - f.s0 + 1, 0);
     const int from = std::max(f.t0, f.runFirst()), to = std::min(f.t1, f.runLast());
     const int blocks = to >= from ? (to - from) / Frame::kBlockRun + 1 : 0;
-    // The whole-run counts first, then one row of block marks per position.
-    counts.assign(static_cast<size_t>(n) + 1 + static_cast<size_t>(n) * static_cast<size_t>(blocks), 0);
-    int* marks = counts.data() + n + 1;
+    // The whole-run counts first, then the counts of each block, every one n + 1 long.
+    const size_t stride = static_cast<size_t>(n) + 1;
+    counts.assign(stride + stride * static_cast<size_t>(blocks), 0);
+    int* perBlock = counts.data() + stride;
     for (int i = 0; i < n; ++i) {
         const int s = f.s0 + i;
         bool inked = false;
@@ -284,16 +319,22 @@ void countInkedPositions(Frame& f, std::vector<int>& counts) {
                 const int first = from + b * Frame::kBlockRun, count = std::min(Frame::kBlockRun, to - first + 1);
                 int darkest = 0;
                 spanDarkness(p + first * f.tStride(), f.tStride(), count, darkest);
-                marks[static_cast<size_t>(i) * blocks + b] = darkest > 0;
+                int* before = perBlock + static_cast<size_t>(b) * stride;
+                before[i + 1] = before[i] + (darkest > 0 ? 1 : 0);
                 inked = inked || darkest > 0;
+            }
+        } else {
+            for (int b = 0; b < blocks; ++b) {
+                int* before = perBlock + static_cast<size_t>(b) * stride;
+                before[i + 1] = before[i];
             }
         }
         counts[static_cast<size_t>(i) + 1] = counts[static_cast<size_t>(i)] + (inked ? 1 : 0);
     }
     f.inkedBefore = counts.data();
-    f.blockInked = blocks > 0 ? marks : nullptr;
+    f.blockInkedBefore = blocks > 0 ? perBlock : nullptr;
     f.blockStart = from;
-    f.blockStride = blocks;
+    f.blockStride = static_cast<int>(stride);
 }
 
 bool isClear(const Frame& f, const Line& l, int percent, int cap) {

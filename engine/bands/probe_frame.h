@@ -49,10 +49,11 @@ struct Frame {
     // counts stay true enough: a stale count only costs a walk.
     const int* inkedBefore = nullptr;
     // Optional, the same per block of kBlockRun run coordinates from blockStart:
-    // blockInked[(s - s0) * blockStride + b] is 1 when position s held darkness within block b.
-    // A walk skips the blocks in which its positions hold no ink.
+    // blockInkedBefore[b * blockStride + s - s0] counts the positions s0 .. s - 1 that held
+    // darkness within block b. A walk steps over the blocks in which the positions it passes
+    // hold no ink.
     static constexpr int kBlockRun = 64;
-    const int* blockInked = nullptr;
+    const int* blockInkedBefore = nullptr;
     int blockStart = 0;
     int blockStride = 0;
 
@@ -112,7 +113,7 @@ Frame rowFrame(const VerticalBand& region, const GreyImage& image);
 // band finders read and whiten; the rest of the page is not copied.
 Frame rowWorkFrame(const VerticalBand& region, const GreyImage& image, GreyImage& work);
 
-// Counts, for f.inkedBefore and f.blockInked, the positions s0 .. s1 that hold darkness on the
+// Counts, for f.inkedBefore and f.blockInkedBefore, the positions s0 .. s1 that hold darkness on the
 // frame's run; the frame keeps pointing into counts, which must outlive it.
 void countInkedPositions(Frame& f, std::vector<int>& counts);
 
