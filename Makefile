@@ -43,7 +43,7 @@ fuzz:
 	@scripts/install-deps --fuzz
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	$(FUZZ_BUILD)/make-fuzz-seeds $(FUZZ_BUILD)/seeds
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_BUILD)/make-fuzz-seeds $(FUZZ_BUILD)/seeds
 	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/findings
 	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp $(FUZZ_BUILD)/sheet-fuzzer \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 -malloc_limit_mb=4096 \

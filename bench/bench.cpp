@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "books/archive_book.h"
+#include "books/pdf_book.h"
 #include "core/stage_clock.h"
 #include "core/trace.h"
 #include "pipeline/image_io.h"
@@ -263,5 +265,35 @@ int main(int argc, char** argv) {
         std::printf("  --jobs %d %9.0f ms  peak %6.1f MB%s\n", jobs, u.wallMs, u.peakMb, u.ok ? "" : "  FAILED");
     }
     if (wall[1] > 0) std::printf("  --jobs 2 is %.2f times as fast as --jobs 1\n", wall[0] / wall[1]);
+
+    // Books: all twenty sheets as a folder, as a PDF and as a CBZ, the pages in the same order.
+    const fs::path shelf = fs::path(work) / "books";
+    fs::create_directories(shelf / "folder", ec);
+    std::vector<PdfPageOut> pdfPages;
+    std::vector<ArchiveEntryOut> entries;
+    for (const Sheet& s : sheets) {
+        const fs::path page = shelf / "folder" / s.name;
+        fs::copy_file(fs::path(work) / "in" / fs::path(s.name).stem() / s.name, page, fs::copy_options::overwrite_existing, ec);
+        pdfPages.push_back(PdfPageOut{page.string(), 72.0 / 300, 72.0 / 300});
+        entries.push_back(ArchiveEntryOut{BookItem::kPage, s.name, page.string(), 0, 0644});
+    }
+    std::string why;
+    for (const char* kind : {"pdf", "cbz"}) {
+        fs::create_directories(shelf / kind, ec);
+        const std::string book = (shelf / kind / (std::string("book.") + kind)).string();
+        const bool written = kind[0] == 'p' ? writePdf(book, pdfPages, why) : writeArchive(book, entries, why);
+        if (!written) std::fprintf(stderr, "tovel-bench: cannot write %s: %s\n", book.c_str(), why.c_str());
+    }
+    std::printf("\n%zu sheets as a folder and as books, --jobs 2 (median of %d runs):\n", sheets.size(), runs);
+    double folderMs = 0;
+    for (const char* kind : {"folder", "pdf", "cbz"}) {
+        const fs::path out = shelf / (std::string("out-") + kind);
+        fs::create_directories(out, ec);
+        const Usage u = medianRun({cli, "--quiet", "--jobs", "2", (shelf / kind).string(), out.string()}, runs);
+        if (kind[0] == 'f') folderMs = u.wallMs;
+        std::printf("  %-6s %9.0f ms", kind, u.wallMs);
+        if (kind[0] != 'f' && folderMs > 0) std::printf("  %+5.1f %% over the folder", 100.0 * (u.wallMs / folderMs - 1));
+        std::printf("%s\n", u.ok ? "" : "  FAILED");
+    }
     return 0;
 }

@@ -2,10 +2,12 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
 
+#include "books/book_contents.h"
 #include "core/progress.h"
 #include "pipeline/image_io.h"
 
@@ -50,6 +52,8 @@ std::string describeResult(int result, const fs::path& path, const std::string& 
         case kLayoTooSmall: return "the sheet is smaller than 70 pixels on its shorter side";
         case kLayoTooLarge:
             return "the sheet has more than " + std::to_string(kLargestSheetPixels / 1'000'000) + " million pixels";
+        case kBookEncrypted: return "the book is encrypted (it needs a password)";
+        case kBookDamaged: return "the book cannot be read: damaged or cut short";
         default: return "the sheet could not be processed";
     }
 }
@@ -65,8 +69,16 @@ void BatchReport::onSheet(void* context, const SheetReport& report) { static_cas
 
 std::string BatchReport::why(const SheetReport& report) const {
     const std::string output = outputPathInFormat((fs::path(destination_) / report.sheet->name).c_str(), outputFormat_);
-    return "result " + std::to_string(report.result) + ": " +
-           describeResult(report.result, report.sheet->path, destination_, output);
+    std::string text = "result " + std::to_string(report.result) + ": ";
+    // A page too large inside a book is an entry or page refused before it was unpacked.
+    if (report.result == kLayoTooLarge && !report.sheet->label.empty()) return text + "the page is too large to take out of its book";
+    if (report.result == kLayoWriteFailed && report.sheet->label.empty() && hasBookExtension(sjisString(report.sheet->name.c_str()))) {
+        const std::string cause = describeWriteFailure(destination_);
+        text += "the book could not be written" + (cause.empty() ? "" : ": " + cause);
+    } else {
+        text += describeResult(report.result, report.sheet->path, destination_, output);
+    }
+    return report.detail.empty() ? text : text + " (" + report.detail + ")";
 }
 
 void BatchReport::say(const std::string& line) {
@@ -79,15 +91,16 @@ void BatchReport::fail(const std::string& line) { progress_.write(stderr, line +
 
 void BatchReport::sheet(const SheetReport& report) {
     ++done_;
+    total_ = std::max(total_, done_);  // a book's pages come on top of the books counted
     progress_.setCounts(done_, total_);
     if (voice_.trace) progress_.write(stdout, report.trace);
-    if (!voice_.traceDir.empty()) {
+    if (!voice_.traceDir.empty() && !report.trace.empty()) {
         const fs::path file = fs::path(voice_.traceDir) / (report.sheet->name + ".trace.txt");
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << report.trace;
         if (!out) fail("tovel-cli: cannot write the trace of " + report.sheet->name + " into " + file.string());
     }
-    const std::string& name = report.sheet->name;
+    const std::string& name = report.sheet->shown();
     if (report.result == kLayoDone) {
         std::string line = name + " -> ";
         for (size_t k = 0; k < report.outcome.written.size(); ++k)

@@ -19,6 +19,7 @@
 #include "core/arrays.h"
 #include "core/progress.h"
 #include "core/trace.h"
+#include "books/book_job.h"
 #include "pipeline/folder_job.h"
 #include "pipeline/image_io.h"
 #include "settings/app_settings.h"
@@ -129,6 +130,14 @@ bool readListFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// True when source names one image or book file rather than a folder.
+bool sourceIsOneFile(const std::string& source) {
+    std::error_code ec;
+    const std::string name = std::filesystem::path(source).filename().string();
+    return std::filesystem::is_regular_file(source, ec) &&
+           (hasImageExtension(sjisString(name.c_str())) || hasBookExtension(sjisString(name.c_str())));
+}
+
 unsigned char formatCode(const std::string& name) {
     if (name == "png") return kFormatPng;
     if (name == "tif") return kFormatTiff;
@@ -152,7 +161,8 @@ int main(int argc, char** argv) {
         "TOVEL cleans scanned pages of vertical Japanese text and writes each sheet re-laid-out.\n"
         "Every image file of SOURCE is processed into DESTINATION as NAME-tovel.EXT (or\n"
         "NAME-tovel-1.EXT for the right page and NAME-tovel-2.EXT for the left page of a divided\n"
-        "spread), several sheets at once. Defaults come from ./TOVEL.ini, section GENERAL.\n"
+        "spread), several sheets at once. A book (.pdf, .cbz, .zip) is processed page by page\n"
+        "and written as NAME-tovel.pdf, .cbz or .zip. Defaults come from ./TOVEL.ini, section GENERAL.\n"
         "Standard output gets a line per sheet and a closing summary, standard error the failures\n"
         "and, on a terminal, a progress bar.\n"
         "Exit status: 0 all sheets written, 1 a sheet failed, 2 bad usage or unusable folders,\n"
@@ -161,7 +171,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "tovel-cli (TOVEL) 1.00");
     std::string source = settings.sourceFolder;
     std::string destination = settings.destinationFolder;
-    app.add_option("SOURCE", source, "folder of scanned sheets (default: SourceFolder)");
+    app.add_option("SOURCE", source,
+                   "folder of scanned sheets, or one image or book (.pdf .cbz .zip) (default: SourceFolder)");
     app.add_option("DESTINATION", destination,
                    "folder that receives the output (default: DestinationFolder)");
     bool divide = false, noDivide = false, removeHeader = false, keepHeader = false;
@@ -263,11 +274,13 @@ int main(int argc, char** argv) {
                          why.c_str());
             return kExitUsage;
         }
+    } else if (sourceIsOneFile(source)) {
+        sheets.push_back(SheetEntry{source, std::filesystem::path(source).filename().string()});
     } else if (!usableFolder(source, "source", false)) {
         return kExitUsage;
     }
     if (!usableFolder(destination, "destination", true)) return kExitUsage;
-    if (filesFromOption->count() == 0 && !listSheets(sjisString(source.c_str()), sheets)) {
+    if (filesFromOption->count() == 0 && sheets.empty() && !listSheets(sjisString(source.c_str()), sheets)) {
         std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n", source.c_str());
         return kExitUsage;
     }
@@ -308,7 +321,7 @@ int main(int argc, char** argv) {
     setProgress(0.0f);
     setJobRunning(true);
     progress.start();
-    const FolderJobReport report = runSheetJob(sheets, sjisString(destination.c_str()), options, stages, job,
+    const FolderJobReport report = runShelfJob(sheets, sjisString(destination.c_str()), options, stages, job,
                                                BatchReport::onSheet, &account);
     progress.stop();
     setTraceSink(nullptr, nullptr);

@@ -36,8 +36,8 @@ bool sheetsFromList(const std::string& text, std::vector<SheetEntry>& sheets, st
             return false;
         }
         const std::string name = fs::path(line).filename().string();
-        if (name.empty() || !hasImageExtension(sjisString(name.c_str()))) {
-            why = "line " + std::to_string(number) + ": " + line + " is not an image file name";
+        if (name.empty() || (!hasImageExtension(sjisString(name.c_str())) && !hasBookExtension(sjisString(name.c_str())))) {
+            why = "line " + std::to_string(number) + ": " + line + " is not an image or book file name";
             return false;
         }
         found.push_back(SheetEntry{line, name});

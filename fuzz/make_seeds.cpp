@@ -6,7 +6,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+
+#include "books/archive_book.h"
+#include "books/pdf_book.h"
 
 namespace {
 
@@ -76,6 +81,11 @@ bool save(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const std::string& path, int fla
     if (dib) FreeImage_Unload(dib);
     if (!ok) std::fprintf(stderr, "make-fuzz-seeds: cannot write %s\n", path.c_str());
     return ok;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool writeText(const std::string& path, const std::string& text) {
@@ -176,5 +186,26 @@ int main(int argc, char** argv) {
     ok &= writeText(at("mono.xbm"), xbm());
     ok &= writeText(at("mono.pct"), pict());
     ok &= writeText(at("empty.png"), "");
+
+    // Books: a PDF of a JPEG page and a lossless page, a PDF whose page is drawn (rendered), a
+    // ZIP of pages with an entry that is not an image, and each of the first and last cut short.
+    std::string why;
+    ok &= writePdf(at("book.pdf"), {PdfPageOut{at("grey.jpg"), 0.5, 0.5}, PdfPageOut{at("mono.tif"), 0.5, 0.5}}, why);
+    ok &= writeText(at("drawn.pdf"),
+                    "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+                    "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+                    "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 40 60]/Contents 4 0 R>>endobj\n"
+                    "4 0 obj<</Length 44>>stream\n0 g 5 5 10 40 re f 1 w 20 5 m 30 50 l S\nendstream endobj\n"
+                    "trailer<</Root 1 0 R>>\n%%EOF\n");
+    ok &= writeArchive(at("book.cbz"),
+                       {ArchiveEntryOut{BookItem::kFolder, "pages/", "", 0, 0755},
+                        ArchiveEntryOut{BookItem::kCarried, "ComicInfo.xml", at("mono.xbm"), 0, 0644},
+                        ArchiveEntryOut{BookItem::kPage, "pages/1.jpg", at("grey.jpg"), 0, 0644},
+                        ArchiveEntryOut{BookItem::kPage, "pages/2.png", at("grey.png"), 0, 0644}},
+                       why);
+    for (const char* book : {"book.pdf", "book.cbz"}) {
+        const std::string whole = readText(at(book));
+        ok &= writeText(at((std::string("cut-") + book).c_str()), whole.substr(0, whole.size() / 2));
+    }
     return ok ? 0 : 1;
 }

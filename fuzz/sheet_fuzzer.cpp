@@ -1,10 +1,12 @@
-// Fuzz target: arbitrary bytes as an image file, through loading and the whole sheet pipeline.
+// Fuzz target: arbitrary bytes as an image file, through loading and the whole sheet pipeline;
+// bytes that start as a PDF or a ZIP archive go through the book readers and writers instead.
 //
 // Each input is written to a file and handed to the pipeline exactly as the folder job would
 // hand over a sheet. Besides crashes, hangs and sanitizer reports, a run aborts when a sheet
 // breaks the rules of the output folder: a temporary file left behind, an output written for a
 // sheet that failed, no output for a sheet that succeeded, or a result code nobody knows.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "books/archive_book.h"
+#include "books/book_contents.h"
+#include "books/pdf_book.h"
 #include "core/arrays.h"
 #include "core/trace.h"
 #include "pipeline/image_io.h"
@@ -78,6 +83,55 @@ bool writeBytes(const std::string& path, const uint8_t* data, size_t size) {
     return std::fclose(f) == 0 && ok;
 }
 
+// A book: its pages and entries are taken out (in this process, so that the sanitizers watch the
+// readers), written back as a book of the same kind, and that book read again. A book read whole
+// must come back with as many pages; every result must be one the job knows.
+void fuzzBook(const uint8_t* data, size_t size, bool pdf) {
+    const std::string input = g_inFolder + (pdf ? "/book.pdf" : "/book.cbz");
+    if (!writeBytes(input, data, size)) return;
+    BookLimits limits;
+    limits.largestEntryBytes = 1 << 20;
+    limits.largestPagePixels = kLargestPipelineSheet * 4;
+    BookContents contents;
+    const int result = pdf ? takeOutPdf(input, g_outFolder, limits, contents)
+                           : takeOutArchive(input, g_outFolder, limits, contents);
+    if (result != 0 && result != kBookEncrypted && result != kBookDamaged && result != kLayoTooLarge)
+        fail("an unknown book result", result);
+    BookContents again;
+    if (!writeManifest(g_outFolder, contents) || !readManifest(g_outFolder, again) ||
+        again.items.size() != contents.items.size())
+        fail("the manifest does not survive its trip", result);
+    size_t pages = 0;
+    std::vector<PdfPageOut> pdfPages;
+    std::vector<ArchiveEntryOut> entries;
+    for (const BookItem& item : contents.items) {
+        if (item.result != 0 && item.result != kLayoTooLarge && item.result != kLayoUnreadable)
+            fail("an unknown page result", item.result);
+        if (item.kind == BookItem::kPage && item.result != 0) continue;
+        if (item.kind == BookItem::kPage) ++pages;
+        pdfPages.push_back(PdfPageOut{item.file, 0.5, 0.5});
+        entries.push_back(ArchiveEntryOut{item.kind, item.entryName, item.file, item.modified, item.mode});
+    }
+    if (result == 0 && pages > 0) {
+        const std::string copy = g_outFolder + (pdf ? "/copy.pdf" : "/copy.cbz");
+        std::string why;
+        // A page the reader took out but the writer cannot read (a decoder's limits differ) is
+        // not a fault; a book written must read back with its pages.
+        if (pdf ? writePdf(copy, pdfPages, why) : writeArchive(copy, entries, why)) {
+            const std::string folder = g_outFolder + "/again";
+            mkdir(folder.c_str(), 0700);
+            BookContents reread;
+            const int r = pdf ? takeOutPdf(copy, folder, limits, reread) : takeOutArchive(copy, folder, limits, reread);
+            if (r != 0 || reread.items.size() != (pdf ? pages : entries.size()))
+                fail("a book written does not read back whole", r);
+            for (const std::string& name : entriesOf(folder)) unlink((folder + "/" + name).c_str());
+            rmdir(folder.c_str());
+        }
+    }
+    for (const std::string& name : entriesOf(g_outFolder)) unlink((g_outFolder + "/" + name).c_str());
+    unlink(input.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -101,6 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.setMargin = (size >> 2) & 1;
     options.horizontalMargin = options.verticalMargin = static_cast<int>(size % 13);
     const char* extension = kExtensions[(size >> 3) % kExtensionCount];
+    if (size >= 4 && (std::memcmp(data, "%PDF", 4) == 0 || std::memcmp(data, "PK", 2) == 0)) {
+        fuzzBook(data, size, data[0] == '%');
+        return 0;
+    }
 
     const std::string input = g_inFolder + "/sheet." + extension;
     const std::string output = g_outFolder + "/sheet." + extension;

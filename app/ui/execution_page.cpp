@@ -10,6 +10,7 @@
 #include "core/progress.h"
 #include "core/text_strings.h"
 #include "core/trace.h"
+#include "books/book_job.h"
 #include "pipeline/folder_job.h"
 #include "ui/dialog_units.h"
 #include "ui/preview_geometry.h"
@@ -72,7 +73,7 @@ void ExecutionPage::onStartClicked() {
     workers_.start([this, source, destination, options, job] {
         std::vector<SheetEntry> sheets;
         if (listSheets(source, sheets)) {
-            runSheetJob(sheets, destination, *options, defaultLayoStages(), job, &ExecutionPage::traceSheet, nullptr);
+            runShelfJob(sheets, destination, *options, defaultLayoStages(), job, &ExecutionPage::traceSheet, nullptr);
         } else {
             runFolderJob(source, destination, *options, defaultLayoStages());  // ends as a folder that cannot be listed
         }

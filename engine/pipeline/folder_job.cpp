@@ -14,6 +14,7 @@
 
 const char* const kImageExtensions =
     "$BMP$GIF$ICO$JPG$JPEG$PBM$PCD$PGM$PCT$PICT$PIC$PNG$PPM$PSD$TIF$TIFF$XBM$XPM$";
+const char* const kBookExtensions = "$PDF$CBZ$ZIP$";
 
 namespace {
 
@@ -99,7 +100,12 @@ SheetReport runSheet(const std::vector<SheetEntry>& sheets, size_t index, const 
     if (captureTrace) capture.emplace(report.trace);
     const sjisString outputPath = dst + sjisString(sheets[index].name.c_str());
     const LayoOptions sheetOptions = options;
-    report.result = runLayo(sheets[index].path.c_str(), outputPath.c_str(), sheetOptions, stages, &report.outcome);
+    if (sheets[index].refused != 0) {
+        trace("%s: %s\n", sheets[index].shown().c_str(), "the page could not be taken out of its book");
+        report.result = sheets[index].refused;
+    } else {
+        report.result = runLayo(sheets[index].path.c_str(), outputPath.c_str(), sheetOptions, stages, &report.outcome);
+    }
     if (report.result != kLayoDone && report.result != kLayoStopped)
         trace("Error: LAYO() reported error. rc=%d\n", report.result);
     return report;
@@ -107,13 +113,21 @@ SheetReport runSheet(const std::vector<SheetEntry>& sheets, size_t index, const 
 
 }  // namespace
 
-bool hasImageExtension(const sjisString& fileName) {
+namespace {
+
+bool extensionIn(const char* extensions, const sjisString& fileName) {
     sjisString key("$");
     key.append(fileName.extension());
     key.append('$');
     key.toUpper();
-    return std::strstr(kImageExtensions, key.c_str()) != nullptr;
+    return std::strstr(extensions, key.c_str()) != nullptr;
 }
+
+}  // namespace
+
+bool hasImageExtension(const sjisString& fileName) { return extensionIn(kImageExtensions, fileName); }
+
+bool hasBookExtension(const sjisString& fileName) { return extensionIn(kBookExtensions, fileName); }
 
 bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets) {
     std::error_code ec;
@@ -127,7 +141,7 @@ bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets) {
         if (name.empty() || name[0] == '.') continue;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;  // directories, devices, pipes
-        if (!hasImageExtension(sjisString(name.c_str()))) continue;
+        if (!hasImageExtension(sjisString(name.c_str())) && !hasBookExtension(sjisString(name.c_str()))) continue;
         names.push_back(name);
     }
     if (ec) return false;
@@ -137,9 +151,9 @@ bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets) {
     return true;
 }
 
-FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
-                            const LayoOptions& options, const LayoStages& stages,
-                            const JobSettings& settings, SheetReporter reporter, void* reporterContext) {
+FolderJobReport runSheetList(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
+                             const LayoOptions& options, const LayoStages& stages,
+                             const JobSettings& settings, SheetReporter reporter, void* reporterContext) {
     FolderJobReport report;
     const sjisString dst = withSeparator(destinationFolder);
     JobState state(sheets, settings);
@@ -151,10 +165,10 @@ FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisStr
         } else if (sheet.result == kLayoStopped) {
             if (report.result == kLayoDone) report.result = kLayoStopped;
         } else {
-            report.failures.push_back(SheetFailure{sheet.index, sheet.sheet->name, sheet.result});
+            report.failures.push_back(SheetFailure{sheet.index, sheet.sheet->shown(), sheet.result});
             if (report.result <= 0) {
                 report.result = sheet.result;
-                report.failedFile = sjisString(sheet.sheet->name.c_str());
+                report.failedFile = sjisString(sheet.sheet->shown().c_str());
             }
         }
         if (reporter) reporter(reporterContext, sheet);
@@ -187,7 +201,11 @@ FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisStr
     }
 
     if (report.result == kLayoDone && state.stopped()) report.result = kLayoStopped;
-    if (report.result > 0 && !settings.keepGoing) {
+    return report;
+}
+
+void endSheetJob(const FolderJobReport& report, bool keepGoing) {
+    if (report.result > 0 && !keepGoing) {
         setStatusText("エラーが発生しました。処理を中断します。");
     } else if (report.result == kLayoStopped) {
         setStatusText("中止しました。");
@@ -196,6 +214,14 @@ FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisStr
     }
     setJobRunning(false);
     clearStopRequest();
+}
+
+FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
+                            const LayoOptions& options, const LayoStages& stages,
+                            const JobSettings& settings, SheetReporter reporter, void* reporterContext) {
+    const FolderJobReport report =
+        runSheetList(sheets, destinationFolder, options, stages, settings, reporter, reporterContext);
+    endSheetJob(report, settings.keepGoing);
     return report;
 }
 

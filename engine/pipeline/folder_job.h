@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/text_strings.h"
@@ -14,23 +15,36 @@ extern const char* const kImageExtensions;
 // True when fileName's extension (any case) is one of kImageExtensions.
 bool hasImageExtension(const sjisString& fileName);
 
+// The extensions of books (a PDF, or a ZIP or CBZ archive of page images), each between '$'.
+extern const char* const kBookExtensions;
+
+// True when fileName's extension (any case) is one of kBookExtensions.
+bool hasBookExtension(const sjisString& fileName);
+
 // Result of a folder job that could not list its source folder.
 constexpr int kFolderUnreadable = -2;
 
 // One sheet of a job: the file read, and the file name its outputs are named after.
 struct SheetEntry {
+    SheetEntry() = default;
+    SheetEntry(std::string filePath, std::string fileName) : path(std::move(filePath)), name(std::move(fileName)) {}
+
     std::string path;
     std::string name;
+    std::string label;  // the name reports show when it is not name (a book's page); empty: name
+    int refused = 0;    // a LAYO result the sheet fails with unread (a book's page that could not be taken out)
+
+    const std::string& shown() const { return label.empty() ? name : label; }
 };
 
-// The candidate sheets of folder, sorted by name in byte order; false when it cannot be listed.
-// Sub-folders, hidden files (names starting with '.') and entries that are not regular files are
-// skipped.
+// The candidate sheets of folder, images and books, sorted by name in byte order; false when it
+// cannot be listed. Sub-folders, hidden files (names starting with '.') and entries that are not
+// regular files are skipped.
 bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets);
 
 struct SheetFailure {
     size_t index = 0;  // in the job's list
-    std::string name;
+    std::string name;  // as reports show it
     int result = 0;
 };
 
@@ -54,6 +68,7 @@ struct SheetReport {
     int result = 0;
     SheetOutcome outcome;
     std::string trace;  // with captureTrace: the sheet's trace lines, whole
+    std::string detail; // of a failed book or book page: what its reader said
 };
 
 // Called on the job's own thread, once for every sheet started, in list order, as soon as that
@@ -70,6 +85,17 @@ FolderJobReport runSheetJob(const std::vector<SheetEntry>& sheets, const sjisStr
                             const LayoOptions& options, const LayoStages& stages,
                             const JobSettings& settings, SheetReporter reporter = nullptr,
                             void* reporterContext = nullptr);
+
+// runSheetJob without its ending: the status line and the running and stop flags are left as
+// they are, for a job that runs several lists in turn (the pages of books between images).
+FolderJobReport runSheetList(const std::vector<SheetEntry>& sheets, const sjisString& destinationFolder,
+                             const LayoOptions& options, const LayoStages& stages,
+                             const JobSettings& settings, SheetReporter reporter = nullptr,
+                             void* reporterContext = nullptr);
+
+// Ends a job that ended with report: sets the final status line, then clears the running and
+// stop flags.
+void endSheetJob(const FolderJobReport& report, bool keepGoing);
 
 // Lists sourceFolder once, before the first sheet, so that outputs written into it are never
 // taken as inputs, and runs the sheets one at a time, stopping at the first failure.

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "core/progress.h"
@@ -334,9 +335,8 @@ bool writeAll(int fd, const void* data, size_t size) {
 // longer than the time limit in all, or at once when a stop is requested.
 class DecoderAnswer {
 public:
-    explicit DecoderAnswer(int fd)
-        : fd_(fd),
-          deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(g_decoderTimeout)) {}
+    explicit DecoderAnswer(int fd, int seconds = g_decoderTimeout)
+        : fd_(fd), deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds)) {}
 
     bool read(void* data, size_t size) {
         char* p = static_cast<char*>(data);
@@ -475,12 +475,34 @@ int receiveImage(DecoderAnswer& answer, GreyImage& image, ImageResolution& resol
 int g_server = -1;  // the job's end of the request socket; -1 without a server
 std::mutex g_serverLock;
 
-[[noreturn]] void watchDecoder(const char* path, int channel) {
+// The child of runIsolated: runs task on the argument and ends with its result.
+[[noreturn]] void runTask(IsolatedTask task, const std::string& argument, int channel, pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
+    for (const int s : {SIGINT, SIGTERM}) signal(s, SIG_IGN);
+    for (const int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(s, SIG_DFL);
+    const int32_t self = getpid();
+    if (!writeAll(channel, &kPidRecord, 1) || !writeAll(channel, &self, sizeof self)) _exit(1);
+    _exit(task(argument) & 0xFF);
+}
+
+// A request to the server: a decoding ('d' and the path) or a task ('t', the function and its
+// argument).
+constexpr char kDecodeRequest = 'd';
+constexpr char kTaskRequest = 't';
+
+[[noreturn]] void watchDecoder(const char* request, size_t size, int channel) {
     const pid_t watcher = getpid();
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     signal(SIGCHLD, SIG_DFL);  // the server ignores it, and waitpid below needs it
     const pid_t decoder = fork();
-    if (decoder == 0) runDecoder(path, channel, watcher);
+    if (decoder == 0) {
+        if (request[0] == kDecodeRequest) runDecoder(request + 1, channel, watcher);
+        IsolatedTask task = nullptr;
+        if (request[0] != kTaskRequest || size < 1 + sizeof task) _exit(1);
+        std::memcpy(&task, request + 1, sizeof task);
+        runTask(task, std::string(request + 1 + sizeof task, size - 1 - sizeof task), channel, watcher);
+    }
     int status = 0;
     if (decoder < 0) _exit(1);
     while (waitpid(decoder, &status, 0) < 0 && errno == EINTR) {
@@ -508,13 +530,14 @@ std::mutex g_serverLock;
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) _exit(0);  // the job has ended
         path[n] = '\0';
+        const size_t size = static_cast<size_t>(n);
         int channel = -1;
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
             if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) std::memcpy(&channel, CMSG_DATA(c), sizeof channel);
         if (channel < 0) continue;
         if (fork() == 0) {
             close(requests);
-            watchDecoder(path, channel);
+            watchDecoder(path, size, channel);
         }
         close(channel);
     }
@@ -537,13 +560,13 @@ void startDecoderServer() {
     g_server = pair[0];
 }
 
-// Hands path to the server with channel, the decoder's end of the answer socket; false when
+// Hands request to the server with channel, the child's end of the answer socket; false when
 // there is no server to take it.
-bool requestDecoding(const char* path, int channel) {
+bool sendRequest(const std::string& request, int channel) {
     const std::lock_guard<std::mutex> lock(g_serverLock);
     if (g_server < 0) return false;
     char control[CMSG_SPACE(sizeof(int))] = {};
-    iovec data{const_cast<char*>(path), std::strlen(path)};
+    iovec data{const_cast<char*>(request.data()), request.size()};
     msghdr message{};
     message.msg_iov = &data;
     message.msg_iovlen = 1;
@@ -558,6 +581,28 @@ bool requestDecoding(const char* path, int channel) {
     close(g_server);  // the server is gone: decoders are forked from the job from now on
     g_server = -1;
     return false;
+}
+
+bool requestDecoding(const char* path, int channel) { return sendRequest(kDecodeRequest + std::string(path), channel); }
+
+// Closes the job's end of the channel once the answer is in (or given up): a child that was
+// stopped or ran out of time is killed, and one forked here (child > 0) is reaped, its wait
+// status going to trail.
+void endChild(const DecoderAnswer& answer, int channel, pid_t child, DecoderTrail& trail) {
+    const bool abandoned = answer.stopped() || answer.timedOut();
+    if (abandoned && trail.pid > 0) kill(trail.pid, SIGKILL);
+    close(channel);
+    if (child <= 0) return;
+    if (abandoned) kill(child, SIGKILL);
+    int status = 0;
+    pid_t reaped;
+    do {
+        reaped = waitpid(child, &status, 0);
+    } while (reaped < 0 && errno == EINTR);
+    if (reaped == child) {
+        trail.ended = true;
+        trail.status = status;
+    }
 }
 
 }  // namespace
@@ -597,20 +642,7 @@ int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolutio
     DecoderAnswer answer(channel[0]);
     DecoderTrail trail;
     int result = receiveImage(answer, image, found, trail);
-    if ((answer.stopped() || answer.timedOut()) && trail.pid > 0) kill(trail.pid, SIGKILL);
-    close(channel[0]);
-    if (child > 0) {
-        if (answer.stopped() || answer.timedOut()) kill(child, SIGKILL);
-        int status = 0;
-        pid_t reaped;
-        do {
-            reaped = waitpid(child, &status, 0);
-        } while (reaped < 0 && errno == EINTR);
-        if (reaped == child) {
-            trail.ended = true;
-            trail.status = status;
-        }
-    }
+    endChild(answer, channel[0], child, trail);
     if (result < 0) {
         char text[96] = "";
         if (answer.timedOut()) {
@@ -633,6 +665,45 @@ int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolutio
 }
 
 void setDecoderTimeout(int seconds) { g_decoderTimeout = seconds; }
+
+int runIsolated(IsolatedTask task, const std::string& argument, int timeoutSeconds) {
+    int channel[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) return -1;
+    std::string request(1, kTaskRequest);
+    request.append(reinterpret_cast<const char*>(&task), sizeof task);
+    request += argument;
+    pid_t child = -1;
+    if (request.size() >= 65535 || !sendRequest(request, channel[1])) {
+        const pid_t parent = getpid();
+        child = fork();
+        if (child == 0) {
+            close(channel[0]);
+            runTask(task, argument, channel[1], parent);
+        }
+    }
+    close(channel[1]);
+    DecoderAnswer answer(channel[0], timeoutSeconds);
+    DecoderTrail trail;
+    for (;;) {
+        char kind = 0;
+        int32_t value = 0;
+        if (!answer.read(&kind, 1) || !answer.read(&value, sizeof value)) break;
+        if (kind == kPidRecord) trail.pid = value;
+        if (kind == kExitRecord) {
+            trail.ended = true;
+            trail.status = value;
+            break;
+        }
+    }
+    endChild(answer, channel[0], child, trail);
+    if (answer.timedOut()) trace("the child process gave no answer within %d s\n", timeoutSeconds);
+    if (!trail.ended || answer.stopped() || answer.timedOut()) return -1;
+    if (WIFSIGNALED(trail.status)) {
+        trace("the child process crashed (signal %d)\n", WTERMSIG(trail.status));
+        return -1;
+    }
+    return WIFEXITED(trail.status) ? WEXITSTATUS(trail.status) : -1;
+}
 
 int saveGreyImage(const char* path, const GreyImage& image, const SaveSettings& settings) {
     if (image.width <= 0 || image.height <= 0) return 1;

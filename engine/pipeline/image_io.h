@@ -1,6 +1,8 @@
 // The layer between image files (through FreeImage) and GreyImage.
 #pragma once
 
+#include <string>
+
 #include "core/grey_image.h"
 
 // Initialises FreeImage and registers freeImageMessage as its message handler. Call once at
@@ -36,6 +38,14 @@ int loadGreyImage(const char* path, GreyImage& image, ImageResolution* resolutio
 
 // The longest the decoding of one file may take, in seconds (60 unless set).
 void setDecoderTimeout(int seconds);
+
+// Runs task(argument) in a child process and answers its result (0 to 255), or -1 when it
+// crashed, ran past timeoutSeconds or a stop was requested (it is then killed). The child is
+// forked from the decoder server (see initImageIo), never from the calling thread, so any thread
+// may call this. The task's trace lines are lost: it tells what it found through files or its
+// result.
+using IsolatedTask = int (*)(const std::string& argument);
+int runIsolated(IsolatedTask task, const std::string& argument, int timeoutSeconds);
 
 // Writes image to path in the format its extension names, at 8 bits per pixel. The file is
 // written under a temporary name in the same folder, flushed to disk and renamed into place, so
