@@ -29,6 +29,9 @@ public:
     // The job's SheetReporter: context is the BatchReport.
     static void onSheet(void* context, const SheetReport& report);
 
+    // A line of the job's account outside the sheets' (a folder made, files skipped).
+    void note(const std::string& line) { say(line); }
+
     // Says how the job ended and answers the exit status.
     int finish(const FolderJobReport& report);
 

@@ -22,6 +22,7 @@
 #include "books/book_job.h"
 #include "pipeline/folder_job.h"
 #include "pipeline/image_io.h"
+#include "prep/spectrum.h"
 #include "settings/app_settings.h"
 #include "batch_report.h"
 #include "overlay.h"
@@ -138,6 +139,31 @@ bool sourceIsOneFile(const std::string& source) {
            (hasImageExtension(sjisString(name.c_str())) || hasBookExtension(sjisString(name.c_str())));
 }
 
+// The program's version and those of the libraries it runs with, for a bug report.
+std::string versionText() {
+    std::string text = "tovel-cli (TOVEL) 1.00\n";
+    text += std::string("FreeImage ") + imageLibraryVersion() + "\n";
+    text += std::string("FFTW ") + fftLibraryVersion() + "\n";
+    text += "Qt " TOVEL_QT_VERSION " (built for the window, tovel; tovel-cli itself does not load Qt)";
+    return text;
+}
+
+// Makes the destination folder, with its parents, when it does not exist yet; made tells whether
+// it was made. Prints why and answers false when it cannot be made.
+bool makeDestination(const std::string& folder, bool& made) {
+    namespace fs = std::filesystem;
+    made = false;
+    std::error_code ec;
+    if (folder.empty() || fs::exists(fs::symlink_status(folder, ec))) return true;  // checked as it is
+    if (!fs::create_directories(folder, ec) || ec) {
+        std::fprintf(stderr, "tovel-cli: the destination folder %s cannot be made: %s\n", folder.c_str(),
+                     ec ? ec.message().c_str() : "unknown reason");
+        return false;
+    }
+    made = true;
+    return true;
+}
+
 unsigned char formatCode(const std::string& name) {
     if (name == "png") return kFormatPng;
     if (name == "tif") return kFormatTiff;
@@ -168,13 +194,13 @@ int main(int argc, char** argv) {
         "Exit status: 0 all sheets written, 1 a sheet failed, 2 bad usage or unusable folders,\n"
         "130 stopped.",
         "tovel-cli"};
-    app.set_version_flag("--version", "tovel-cli (TOVEL) 1.00");
+    app.set_version_flag("--version", versionText());
     std::string source = settings.sourceFolder;
     std::string destination = settings.destinationFolder;
     app.add_option("SOURCE", source,
                    "folder of scanned sheets, or one image or book (.pdf .cbz .zip) (default: SourceFolder)");
     app.add_option("DESTINATION", destination,
-                   "folder that receives the output (default: DestinationFolder)");
+                   "folder that receives the output, made when missing (default: DestinationFolder)");
     bool divide = false, noDivide = false, removeHeader = false, keepHeader = false;
     bool noMargin = false, quiet = false, traceAll = false, keepGoing = false;
     auto* divideFlag = app.add_flag("--divide-page", divide, "write spreads as two pages");
@@ -276,13 +302,24 @@ int main(int argc, char** argv) {
         }
     } else if (sourceIsOneFile(source)) {
         sheets.push_back(SheetEntry{source, std::filesystem::path(source).filename().string()});
+    } else if (!source.empty() && std::filesystem::is_regular_file(source)) {
+        std::fprintf(stderr, "tovel-cli: the source %s is a file but neither an image nor a book TOVEL reads "
+                     "(by its extension)\n", source.c_str());
+        return kExitUsage;
     } else if (!usableFolder(source, "source", false)) {
         return kExitUsage;
     }
+    bool madeDestination = false;
+    if (!makeDestination(destination, madeDestination)) return kExitUsage;
     if (!usableFolder(destination, "destination", true)) return kExitUsage;
-    if (filesFromOption->count() == 0 && sheets.empty() && !listSheets(sjisString(source.c_str()), sheets)) {
-        std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n", source.c_str());
-        return kExitUsage;
+    size_t ownOutputs = 0;
+    if (filesFromOption->count() == 0 && sheets.empty()) {
+        if (!listSheets(sjisString(source.c_str()), sheets)) {
+            std::fprintf(stderr, "tovel-cli: the source folder %s cannot be listed\n", source.c_str());
+            return kExitUsage;
+        }
+        // A folder that is its own destination holds the outputs of earlier runs too.
+        if (sameFolder(sjisString(source.c_str()), sjisString(destination.c_str()))) ownOutputs = dropOwnOutputs(sheets);
     }
     if (!outputNamesApart(sheets, options.outputFormat, why)) {
         std::fprintf(stderr, "tovel-cli: %s in --format %s\n", why.c_str(), format.c_str());
@@ -317,6 +354,10 @@ int main(int argc, char** argv) {
         silenceTrace();
     }
     BatchReport account(voice, progress, destination, sheets.size(), options.outputFormat);
+    if (madeDestination) account.note("tovel-cli: made the destination folder " + destination);
+    if (ownOutputs > 0)
+        account.note("tovel-cli: skipped " + std::to_string(ownOutputs) +
+                     " file(s) of the source folder that are outputs of an earlier run (NAME-tovel*)");
     installInterruptHandler();
     setProgress(0.0f);
     setJobRunning(true);

@@ -73,6 +73,8 @@ void ExecutionPage::onStartClicked() {
     workers_.start([this, source, destination, options, job] {
         std::vector<SheetEntry> sheets;
         if (listSheets(source, sheets)) {
+            // A folder that is its own destination holds the outputs of earlier runs too.
+            if (sameFolder(source, destination)) dropOwnOutputs(sheets);
             runShelfJob(sheets, destination, *options, defaultLayoStages(), job, &ExecutionPage::traceSheet, nullptr);
         } else {
             runFolderJob(source, destination, *options, defaultLayoStages());  // ends as a folder that cannot be listed

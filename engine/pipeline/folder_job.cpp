@@ -129,6 +129,30 @@ bool hasImageExtension(const sjisString& fileName) { return extensionIn(kImageEx
 
 bool hasBookExtension(const sjisString& fileName) { return extensionIn(kBookExtensions, fileName); }
 
+bool isOwnOutputName(const std::string& fileName) {
+    const sjisString name(fileName.c_str());
+    if (!hasImageExtension(name) && !hasBookExtension(name)) return false;
+    const size_t dot = fileName.rfind('.');
+    const std::string stem = fileName.substr(0, dot);
+    for (const char* suffix : {"-tovel", "-tovel-1", "-tovel-2"}) {
+        const size_t n = std::strlen(suffix);
+        if (stem.size() > n && stem.compare(stem.size() - n, n, suffix) == 0) return true;
+    }
+    return false;
+}
+
+bool sameFolder(const sjisString& a, const sjisString& b) {
+    std::error_code ec;
+    const bool same = fs::equivalent(fs::path(a.empty() ? "." : a.c_str()), fs::path(b.empty() ? "." : b.c_str()), ec);
+    return !ec && same;
+}
+
+size_t dropOwnOutputs(std::vector<SheetEntry>& sheets) {
+    const size_t before = sheets.size();
+    std::erase_if(sheets, [](const SheetEntry& sheet) { return isOwnOutputName(sheet.name); });
+    return before - sheets.size();
+}
+
 bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets) {
     std::error_code ec;
     const fs::path dir(folder.empty() ? "." : folder.c_str());

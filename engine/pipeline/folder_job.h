@@ -42,6 +42,18 @@ struct SheetEntry {
 // regular files are skipped.
 bool listSheets(const sjisString& folder, std::vector<SheetEntry>& sheets);
 
+// True when fileName is one this program writes for a sheet or a book: STEM-tovel.EXT,
+// STEM-tovel-1.EXT or STEM-tovel-2.EXT, with an image or book extension.
+bool isOwnOutputName(const std::string& fileName);
+
+// True when the two folders are the same folder, under whatever names (links included).
+bool sameFolder(const sjisString& a, const sjisString& b);
+
+// Takes out of sheets the files that are this program's outputs (isOwnOutputName), for a job whose
+// source folder is its destination: a second run must not process the first run's outputs.
+// Answers how many were taken out.
+size_t dropOwnOutputs(std::vector<SheetEntry>& sheets);
+
 struct SheetFailure {
     size_t index = 0;  // in the job's list
     std::string name;  // as reports show it

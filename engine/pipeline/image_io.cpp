@@ -741,3 +741,5 @@ void freeImageMessage(int format, const char* message) {
     trace("%s", message ? message : "");
     trace(" ***\n");
 }
+
+const char* imageLibraryVersion() { return FreeImage_GetVersion(); }

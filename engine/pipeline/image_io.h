@@ -69,3 +69,6 @@ void removePartialOutput();
 // FreeImage's output-message handler: "\n*** ", "%s Format\n" when the format is known, the
 // message, " ***\n", all on the trace output.
 void freeImageMessage(int format, const char* message);
+
+// The version of the image library (FreeImage) loaded at run time.
+const char* imageLibraryVersion();

@@ -147,3 +147,5 @@ void estimateSkewAndShear(int fx1, int fy1, int fx2, int fy2, double& theta, dou
     theta = std::atan(px / py);
     shear = ((mx - px) * dx + (my - py) * dy) / std::sqrt((px * px + py * py) * (dx * dx + dy * dy));
 }
+
+const char* fftLibraryVersion() { return fftw_version; }

@@ -18,3 +18,6 @@ bool analyseSpectrum(const GreyImage& image, int& fx1, int& fy1, int& fx2, int& 
 // The rotation theta (radians) and shear of the lattice whose peaks are (fx1, fy1) and
 // (-fx2, fy2). Upright, unsheared text gives 0 and 0. Degenerate peaks give non-finite values.
 void estimateSkewAndShear(int fx1, int fy1, int fx2, int fy2, double& theta, double& shear);
+
+// The version of the FFT library the spectrum runs on, as that library names itself at run time.
+const char* fftLibraryVersion();

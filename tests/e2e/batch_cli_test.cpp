@@ -1,10 +1,12 @@
 // tovel-cli as a batch tool: sheets side by side, failures, what it prints, lists and shares of
-// the sheets, and what the outputs keep of their inputs.
+// the sheets, what the outputs keep of their inputs, and the sources and destinations a newcomer
+// gives it first (one file, a folder not made yet, the source folder itself).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "cli_runner.h"
@@ -220,4 +222,55 @@ TEST_F(BatchCli, OutputsKeepTheResolutionAndJpegsTheirQuality) {
     EXPECT_TRUE(contains(r.out, "in/a.jpg and in/a.png would write the same outputs in --format png"));
     EXPECT_EQ(listFolder(work.path() / "out2"), "");
     EXPECT_EQ(run({"--jpeg-quality", "0", "in", "out2"}).status, 2);
+}
+
+TEST_F(BatchCli, OneFileAsSourceComesOutAsItWouldFromAFolderAndOtherFilesAreRefused) {
+    writeSheet(work.path() / "in/a.png", 1);
+    ASSERT_EQ(run({"in", "out"}).status, 0);
+    const CliRun one = run({"in/a.png", "out2"});
+    ASSERT_EQ(one.status, 0) << one.out;
+    EXPECT_EQ(listFolder(work.path() / "out2"), "a-tovel.png");
+    EXPECT_EQ(readFile(work.path() / "out2/a-tovel.png"), out("a-tovel.png"));
+
+    std::ofstream(work.path() / "in/notes.txt") << "not a sheet";
+    const CliRun text = run({"in/notes.txt", "out2"});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_NE(text.out.find("neither an image nor a book"), std::string::npos) << text.out;
+}
+
+TEST_F(BatchCli, AMissingDestinationIsMadeAndOneThatCannotBeIsRefusedWithTheReason) {
+    writeSheet(work.path() / "in/a.png", 1);
+    const CliRun made = run({"in", "new/deeper/out"});
+    ASSERT_EQ(made.status, 0) << made.out;
+    EXPECT_NE(made.out.find("made the destination folder new/deeper/out"), std::string::npos) << made.out;
+    EXPECT_TRUE(fs::exists(work.path() / "new/deeper/out/a-tovel.png"));
+    const CliRun again = run({"in", "new/deeper/out"});
+    EXPECT_EQ(again.out.find("made the destination"), std::string::npos) << "said only when made";
+
+    std::ofstream(work.path() / "plain-file") << "x";
+    const CliRun blocked = run({"in", "plain-file/out"});
+    EXPECT_EQ(blocked.status, 2);
+    EXPECT_NE(blocked.out.find("cannot be made: "), std::string::npos) << blocked.out;
+}
+
+TEST_F(BatchCli, AFolderThatIsItsOwnDestinationNeverTakesItsOutputsAsSheetsAgain) {
+    writeSheet(work.path() / "in/a.png", 1);
+    writeSheet(work.path() / "in/b-tovel-x.png", 2);  // a sheet whose name only looks like an output
+    ASSERT_EQ(run({"in", "in"}).status, 0);
+    const CliRun second = run({"in", "in"});
+    ASSERT_EQ(second.status, 0) << second.out;
+    EXPECT_NE(second.out.find("skipped 2 file(s)"), std::string::npos) << second.out;
+    EXPECT_EQ(listFolder(work.path() / "in"), "a-tovel.png a.png b-tovel-x-tovel.png b-tovel-x.png");
+
+    // Another destination takes every image of the source, outputs of earlier runs included.
+    const CliRun elsewhere = run({"in", "out"});
+    ASSERT_EQ(elsewhere.status, 0) << elsewhere.out;
+    EXPECT_TRUE(fs::exists(work.path() / "out/a-tovel-tovel.png"));
+}
+
+TEST_F(BatchCli, VersionNamesTheLibrariesItRunsWith) {
+    const CliRun version = run({"--version"});
+    ASSERT_EQ(version.status, 0);
+    for (const char* part : {"tovel-cli (TOVEL) ", "\nFreeImage 3.", "\nFFTW fftw-3.", "\nQt 6."})
+        EXPECT_NE(version.out.find(part), std::string::npos) << part << " in " << version.out;
 }

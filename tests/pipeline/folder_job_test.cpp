@@ -194,3 +194,10 @@ TEST_F(FolderJob, AStopRequestedBeforeTheJobStartsNoSheet) {
     EXPECT_EQ(listFolder(dst.path()), "");
     EXPECT_FALSE(isStopRequested());
 }
+
+TEST(OwnOutputs, NamesAreTheSheetAndBookSuffixesOnly) {
+    for (const char* name : {"a-tovel.png", "p 1-tovel-1.JPG", "x-tovel-2.tif", "book-tovel.pdf", "b-tovel.cbz"})
+        EXPECT_TRUE(isOwnOutputName(name)) << name;
+    for (const char* name : {"-tovel.png", "a-tovel-3.png", "a-tovel.txt", "atovel.png", "a-tovel-x.png", "a.png"})
+        EXPECT_FALSE(isOwnOutputName(name)) << name;
+}
