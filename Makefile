@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run gui test test-asan fuzz bench samples clean
+.PHONY: all deps build run gui test test-asan fuzz bench package samples clean
 
 all: build
 
@@ -27,6 +27,11 @@ run: build
 # Starts the window; its settings are TOVEL.ini in the current folder.
 gui: build
 	$(BUILD)/app/ui/tovel
+
+# The Debian package, $(BUILD)/tovel_VERSION_ARCH.deb: `apt install ./build/tovel_*.deb`.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/tovel_*.deb
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
