@@ -65,7 +65,7 @@ TEST_F(Cli, RefusesUnusableFoldersAndBadOptionsBeforeAnyWork) {
     const struct {
         std::vector<std::string> args;
         const char* message;
-    } refusals[] = {{{"in", "missing"}, "destination folder missing does not exist"},
+    } refusals[] = {{{"in", "in/p.png/out"}, "destination folder in/p.png/out cannot be made"},
                     {{}, "no source folder given"},
                     {{"--margin", "40", "in", "in"}, ""},
                     {{"--bogus", "in", "in"}, ""}};
