@@ -105,8 +105,10 @@ public:
         step_ = step;
         if (step > 0) wholeRun_ = (den_ + step - 1) / step;
         if (step < 0) wholeRun_ = den_ / -step;
-        blockQ_ = floorDiv(Frame::kBlockRun * step, den_, blockR_);
-        blockLastQ_ = floorDiv((Frame::kBlockRun - 1) * step, den_, blockLastR_);
+        if (blocks_) {
+            blockQ_ = floorDiv(Frame::kBlockRun * step, den_, blockR_);
+            blockLastQ_ = floorDiv((Frame::kBlockRun - 1) * step, den_, blockLastR_);
+        }
     }
 
     // Visits every counted pixel in spans that share one moving position: visit(p, stride,

@@ -1,8 +1,5 @@
 #include "books/book_job.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +8,7 @@
 
 #include "books/archive_book.h"
 #include "books/pdf_book.h"
+#include "core/file_sync.h"
 #include "core/progress.h"
 #include "core/trace.h"
 #include "pipeline/image_io.h"
@@ -93,13 +91,6 @@ struct PageRelay {
         reporter(context, shown);
     }
 };
-
-bool syncAndRename(const std::string& from, const std::string& to) {
-    const int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool synced = fd >= 0 && fsync(fd) == 0;
-    if (fd >= 0) close(fd);
-    return synced && std::rename(from.c_str(), to.c_str()) == 0;
-}
 
 // Puts the book's outputs together at path; false with why in message.
 bool assembleBook(BookKind kind, const BookContents& contents, const std::vector<std::vector<std::string>>& written,
@@ -232,7 +223,7 @@ FolderJobReport runBookJob(const SheetEntry& book, const sjisString& destination
     const std::string partial = work.path() + "/" + outputBookName(book.name);
     std::string message;
     if (!assembleBook(bookKindOf(book.name), contents, relay.written, partial, message) ||
-        !syncAndRename(partial, outputPath)) {
+        !renameSynced(partial.c_str(), outputPath.c_str())) {
         const FolderJobReport pagesReport = report;
         report = fail(kLayoWriteFailed, message.empty() ? "cannot write " + outputPath : message);
         report.count = pagesReport.count;

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_sync.h"
 #include "core/progress.h"
 #include "core/text_strings.h"
 #include "core/trace.h"
@@ -90,24 +91,6 @@ sjisString partialPathFor(const char* path) {
     char prefix[64];
     std::snprintf(prefix, sizeof prefix, ".tovel-part-%ld-", static_cast<long>(getpid()));
     return folder + sjisString(prefix) + name;
-}
-
-// Flushes the file at path to the disk; false when it cannot be opened or synced.
-bool syncFile(const char* path) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok;
-}
-
-void syncFolderOf(const char* path) {
-    const sjisString full(path);
-    sjisString folder;
-    const uint32_t folderLength = full.length() - full.fileName().length();
-    for (uint32_t k = 0; k < folderLength; ++k) folder.append(full.c_str()[k]);
-    if (folder.empty()) folder = ".";
-    syncFile(folder.c_str());
 }
 
 // FreeImage's file callbacks over a stdio stream.
