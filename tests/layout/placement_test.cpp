@@ -239,11 +239,12 @@ TEST(Resampling, SpreadingMatchesThePixelByPixelRuleAtEveryScale) {
         float sl, sr;
         int dl, dr;
     };
-    // Near one, shrunk, stretched, mirrored at both ends, cut by the destination window, one
+    // Near one, an exact shift, shrunk, stretched, mirrored at both ends, cut by the destination window, one
     // pixel wide, and spans of more than one batch of pixel ends; several spans into the same
     // cells, as a row of pages is placed.
     const std::vector<std::vector<Case>> rows = {
         {{10.3f, 110.7f, 12, 113}, {111.2f, 190.9f, 113, 190}},
+        {{3.0f, 200.0f, 7, 204}, {150.6f, 290.2f, 150, 290}, {250.0f, 299.5f, 262, 312}},
         {{0.5f, 250.2f, 20, 90}},
         {{40.0f, 52.5f, 5, 280}},
         {{-7.4f, 30.1f, 0, 40}, {280.6f, 306.3f, 250, 299}},
@@ -252,7 +253,8 @@ TEST(Resampling, SpreadingMatchesThePixelByPixelRuleAtEveryScale) {
     };
     const int lo = 0, hi = 299;
     for (size_t r = 0; r < rows.size(); ++r) {
-        std::vector<float> cells(hi - lo + 1), weights(cells.size()), partnerCells(cells.size());
+        // Cells past hi stand guard: nothing may be added to them.
+        std::vector<float> cells(hi - lo + 1 + 8), weights(cells.size()), partnerCells(cells.size());
         std::vector<float> expectedCells(cells.size()), expectedWeights(cells.size()), unused(cells.size());
         std::vector<float> expectedPartner(cells.size());
         for (const Case& c : rows[r]) {
@@ -264,5 +266,11 @@ TEST(Resampling, SpreadingMatchesThePixelByPixelRuleAtEveryScale) {
         EXPECT_EQ(cells, expectedCells) << "row " << r;
         EXPECT_EQ(weights, expectedWeights) << "row " << r;
         EXPECT_EQ(partnerCells, expectedPartner) << "row " << r;
+        // Alone, without a partner image, the same cells.
+        std::vector<float> aloneCells(cells.size()), aloneWeights(cells.size());
+        for (const Case& c : rows[r])
+            spreadSpan(line.data(), 300, c.sl, c.sr, c.dl, c.dr, lo, hi, aloneCells.data(), aloneWeights.data());
+        EXPECT_EQ(aloneCells, expectedCells) << "row " << r;
+        EXPECT_EQ(aloneWeights, expectedWeights) << "row " << r;
     }
 }
