@@ -29,11 +29,13 @@ Frame columnWorkFrame(const HorizontalBand& region, const GreyImage& image, Grey
     Frame f = columnFrame(region, image);
     const int from = std::max(region.yTopLeft, 0), to = std::min(region.yBottomLeft, image.height - 1);
     const int left = std::max({region.xLeft, firstColumn, 0}), right = std::min(region.xRight, image.width - 1);
-    const int rows = std::max(to - from + 1, 1);
-    work.reset(rows, std::max(right - left + 1, 1), 255);
-    if (to >= from && right >= left)
+    if (to >= from && right >= left) {
+        work.reshape(to - from + 1, right - left + 1);
         transposeBytes(image.pixels.data() + static_cast<std::ptrdiff_t>(from) * image.width + left, image.width,
                        work.pixels.data(), work.width, to - from + 1, right - left + 1);
+    } else {
+        work.reset(std::max(to - from + 1, 1), std::max(right - left + 1, 1), 255);
+    }
     f.image = &work;
     f.columnsStored = true;
     f.rowOffset = from;
@@ -56,12 +58,16 @@ Frame rowFrame(const VerticalBand& region, const GreyImage& image) {
 Frame rowWorkFrame(const VerticalBand& region, const GreyImage& image, GreyImage& work) {
     Frame f = rowFrame(region, image);
     const int from = std::max(region.xLeftTop, 0), to = std::min(region.xRightTop, image.width - 1);
-    const int columns = std::max(to - from + 1, 1);
-    work.reset(columns, std::max(image.height, 1), 255);
-    if (to >= from) {
-        const int top = std::max(region.yTop, 0), bottom = std::min(region.yBottom, image.height - 1);
+    const int top = std::max(region.yTop, 0), bottom = std::min(region.yBottom, image.height - 1);
+    if (to >= from && top <= bottom) {
+        // Rows outside the region read as white.
+        work.reshape(to - from + 1, image.height);
+        std::fill(work.pixels.begin(), &work.at(0, top), 255);
         for (int y = top; y <= bottom; ++y)
             std::copy(&image.at(from, y), &image.at(from, y) + (to - from + 1), &work.at(0, y));
+        std::fill(&work.at(0, bottom) + work.width, work.pixels.end(), 255);
+    } else {
+        work.reset(std::max(to - from + 1, 1), std::max(image.height, 1), 255);
     }
     f.image = &work;
     f.columnsCropped = true;

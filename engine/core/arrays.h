@@ -56,14 +56,15 @@ inline uint32_t grownCapacity(uint32_t c, uint32_t i) {
 }
 
 // Storage of n elements; nullptr on failure. Blocks of 4 GiB or more are refused, as a 32-bit
-// byte count saturating at 0xFFFFFFFF would be.
+// byte count saturating at 0xFFFFFFFF would be. Plain elements are zero-filled unless the caller
+// writes every one of them next (zeroed false), which spares a pass over a large block.
 template <class T>
-T* allocate(uint32_t n) {
+T* allocate(uint32_t n, bool zeroed = true) {
     if (n == 0) return nullptr;
     const uint64_t bytes = static_cast<uint64_t>(n) * sizeof(T);
     if (n == kTooMuch || bytes >= 0xFFFFFFFFull) return nullptr;
     if constexpr (std::is_trivial_v<T>) {
-        return static_cast<T*>(std::calloc(n, sizeof(T)));
+        return static_cast<T*>(zeroed ? std::calloc(n, sizeof(T)) : std::malloc(bytes));
     } else {
         return new (std::nothrow) T[n];
     }
@@ -162,14 +163,17 @@ protected:
     void grow(uint32_t i, const char* failure, const T* fill) {
         if (i < capacity_) return;
         const uint32_t n = arrays_detail::grownCapacity(capacity_, i);
-        T* block = arrays_detail::allocate<T>(n);
+        T* block = arrays_detail::allocate<T>(n, false);
         if (!block) {
             reportArrayError(failure);
             return;
         }
         arrays_detail::copyElements(block, data_, capacity_);
-        if (fill)
+        if (fill) {
             for (uint32_t k = capacity_; k < n; ++k) block[k] = *fill;
+        } else if constexpr (std::is_trivial_v<T>) {
+            std::memset(static_cast<void*>(block + capacity_), 0, static_cast<size_t>(n - capacity_) * sizeof(T));
+        }
         arrays_detail::release(data_);
         data_ = block;
         capacity_ = n;
@@ -178,7 +182,7 @@ protected:
     // Allocates a first block of exactly n elements (set to *fill when given) for an empty array.
     void allocateExactly(uint32_t n, const char* failure, const T* fill) {
         if (n == 0) return;
-        data_ = arrays_detail::allocate<T>(n);
+        data_ = arrays_detail::allocate<T>(n, fill == nullptr);
         if (!data_) {
             reportArrayError(failure);
             return;
@@ -190,7 +194,7 @@ protected:
 
     void copyFrom(const sArray& other, const char* failure) {
         if (other.capacity_ == 0) return;
-        data_ = arrays_detail::allocate<T>(other.capacity_);
+        data_ = arrays_detail::allocate<T>(other.capacity_, false);
         if (!data_) {
             reportArrayError(failure);
             return;

@@ -31,11 +31,14 @@ GreyImage& GreyImage::operator=(GreyImage&& other) noexcept {
 }
 
 void GreyImage::reset(int newWidth, int newHeight, unsigned char value) {
+    reshape(newWidth, newHeight);
+    if (size() > 0) std::memset(pixels.data(), value, size());
+}
+
+void GreyImage::reshape(int newWidth, int newHeight) {
     width = newWidth;
     height = newHeight;
-    const uint32_t n = static_cast<uint32_t>(newWidth) * static_cast<uint32_t>(newHeight);
-    pixels.setCount(n);
-    if (n > 0) std::memset(pixels.data(), value, n);
+    pixels.setCount(static_cast<uint32_t>(newWidth) * static_cast<uint32_t>(newHeight));
 }
 
 void rotateQuarterTurns(GreyImage& image, int k) {
