@@ -95,8 +95,7 @@ public:
         s0_ = f.s0;
         s1_ = f.s1;
         // Short lines are walked whole: checking a block costs more than it saves there.
-        blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun ? f.blockInkedBefore : nullptr;
-        blockStart_ = f.blockStart;
+        blocks_ = to_ - from_ + 1 > 2 * Frame::kBlockRun && f.blockStart == from_ ? f.blockInkedBefore : nullptr;
         blockStride_ = f.blockStride;
         const int64_t d = f.t1 - f.t0;
         if (d == 0) {
@@ -112,7 +111,6 @@ public:
         if (step > 0) wholeRun_ = (den_ + step - 1) / step;
         if (step < 0) wholeRun_ = den_ / -step;
         if (blocks_) {
-            blockQ_ = floorDiv(Frame::kBlockRun * step, den_, blockR_);
             blockLastQ_ = floorDiv((Frame::kBlockRun - 1) * step, den_, blockLastR_);
         }
     }
@@ -130,15 +128,20 @@ public:
             walkRuns(visit, q, r, from_, to_);
             return;
         }
-        for (int t = from_; t <= to_;) {
-            const int b = (t - blockStart_) / Frame::kBlockRun;
-            const int last = std::min(to_, blockStart_ + (b + 1) * Frame::kBlockRun - 1);
-            if (blockHoldsInk(b, q, r, last - t)) {
+        // The walk starts where the blocks do (both at the first run coordinate in the image), so
+        // the blocks are taken whole but for the last.
+        const int* before = blocks_;
+        for (int t = from_; t <= to_; t += Frame::kBlockRun, before += blockStride_) {
+            const int last = std::min(to_, t + Frame::kBlockRun - 1);
+            int64_t lastQ = q, lastR = r;
+            advance(lastQ, lastR, last - t);
+            if (holdsInk(before, position(q, r), position(lastQ, lastR))) {
                 if (!walkRuns(visit, q, r, t, last)) return;
             } else {
-                advance(q, r, last - t + 1);
+                q = lastQ;
+                r = lastR;
+                step(q, r);
             }
-            t = last + 1;
         }
     }
 
@@ -156,26 +159,20 @@ private:
         return true;
     }
 
-    // True when block b holds ink at a position between the line's positions at (q, r) and
-    // span coordinates further on; the line passes no other positions there.
-    bool blockHoldsInk(int b, int64_t q, int64_t r, int span) const {
-        const int64_t first = position(q, r);
-        advance(q, r, span);
-        const int64_t end = position(q, r);
+    // True when the block whose counts are before holds ink at a position between the line's
+    // positions first and end there; the line passes no other positions in the block.
+    bool holdsInk(const int* before, int64_t first, int64_t end) const {
         const int64_t lo = std::max<int64_t>(std::min(first, end), s0_);
         const int64_t hi = std::min<int64_t>(std::max(first, end), s1_);
-        if (lo > hi) return false;
-        const int* before = blocks_ + b * blockStride_;
-        return before[hi + 1 - s0_] != before[lo - s0_];
+        return lo <= hi && before[hi + 1 - s0_] != before[lo - s0_];
     }
 
-    // count run coordinates on, with no division for a whole block.
+    // count run coordinates on, with no division across a block.
     void advance(int64_t& q, int64_t& r, int count) const {
         if (den_ == 0) return;
-        if (count == Frame::kBlockRun || count == Frame::kBlockRun - 1) {
-            const bool whole = count == Frame::kBlockRun;
-            q += whole ? blockQ_ : blockLastQ_;
-            r += whole ? blockR_ : blockLastR_;
+        if (count == Frame::kBlockRun - 1) {
+            q += blockLastQ_;
+            r += blockLastR_;
             if (r >= den_) {
                 r -= den_;
                 ++q;
@@ -250,39 +247,69 @@ private:
 
     int from_ = 0, to_ = -1, base_ = 0, lo_ = 0, hi_ = -1, s0_ = 0, s1_ = -1;
     const int* blocks_ = nullptr;
-    int blockStart_ = 0;
     int64_t blockStride_ = 0;
-    int64_t blockQ_ = 0, blockR_ = 0, blockLastQ_ = 0, blockLastR_ = 0;  // a block's steps, and one less
+    int64_t blockLastQ_ = 0, blockLastR_ = 0;  // the steps from a block's first coordinate to its last
     const unsigned char* pixels_ = nullptr;
     int64_t moveBase_ = 0;
     int64_t sStride_ = 0, tStride_ = 0, den_ = 0, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0, step_ = 0, wholeRun_ = 0;
 };
 
-// The darkness (255 - grey) summed over count pixels stride apart from p; darkest receives the
-// largest darkness met (0 for no pixel). Contiguous pixels are summed sixteen at a time; the last
-// sixteen of a longer span are read again with the pixels already counted masked to white.
-inline int spanDarkness(const unsigned char* p, int64_t stride, int count, int& darkest) {
+// The pixel buffer a span lies in, so that a short contiguous span can be read as one window of
+// sixteen bytes that stays inside it.
+struct Buffer {
+    const unsigned char* first;
+    const unsigned char* end;
+};
+
+Buffer bufferOf(const Frame& f) {
+    const unsigned char* first = f.image->pixels.data();
+    return {first, first + f.image->size()};
+}
+
+#if defined(__SSE2__)
+// Lanes that a window reads but the span does not hold are masked to white: kWhiteBefore + 16 - k
+// whitens the first k lanes, kWhiteAfter + 16 - k the lanes from k on.
+alignas(16) const unsigned char kWhiteBefore[32] = {255, 255, 255, 255, 255, 255, 255, 255,
+                                                    255, 255, 255, 255, 255, 255, 255, 255};
+alignas(16) const unsigned char kWhiteAfter[32] = {0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+                                                   0,   0,   0,   0,   0,   255, 255, 255, 255, 255, 255,
+                                                   255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+
+inline __m128i loadBytes(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+#endif
+
+// The darkness (255 - grey) summed over count pixels stride apart from p, all inside buffer;
+// darkest receives the largest darkness met (0 for no pixel). Contiguous pixels are summed
+// sixteen at a time, white lanes standing for pixels outside the span: the last sixteen of a
+// longer span are read again with the pixels already counted masked, a shorter span is read in
+// one window of the buffer around it.
+[[gnu::always_inline]] inline int spanDarkness(const unsigned char* p, int64_t stride, int count, const Buffer& buffer,
+                                               int& darkest) {
     int i = 0, greySum = 0, lightest = 255;
 #if defined(__SSE2__)
-    if (stride == 1 && count >= 16) {
-        static const unsigned char kWhiteFirst[32] = {255, 255, 255, 255, 255, 255, 255, 255,
-                                                      255, 255, 255, 255, 255, 255, 255, 255};
+    if (stride == 1 && (count >= 16 || buffer.end - buffer.first >= 16)) {
         const __m128i zero = _mm_setzero_si128();
         __m128i sums = zero, least = _mm_set1_epi8(-1);
-        for (; i + 16 <= count; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        auto add = [&](__m128i v) {
             sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
             least = _mm_min_epu8(least, v);
+        };
+        if (count < 16) {
+            const unsigned char* window = std::min(p, buffer.end - 16);
+            const int before = static_cast<int>(p - window);
+            const __m128i mask = _mm_or_si128(loadBytes(kWhiteBefore + 16 - before),
+                                              loadBytes(kWhiteAfter + 16 - (before + count)));
+            add(_mm_or_si128(loadBytes(window), mask));
+            greySum -= 255 * (16 - count);
+        } else {
+            for (; i + 16 <= count; i += 16) add(loadBytes(p + i));
+            const int rest = count - i;
+            if (rest > 0) {
+                add(_mm_or_si128(loadBytes(p + count - 16), loadBytes(kWhiteBefore + rest)));
+                greySum -= 255 * (16 - rest);
+            }
         }
-        const int rest = count - i;
-        if (rest > 0) {
-            const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kWhiteFirst + rest));
-            const __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + count - 16)), mask);
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
-            least = _mm_min_epu8(least, v);
-            greySum -= 255 * (16 - rest);
-            i = count;
-        }
+        i = count;
         greySum += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
         least = _mm_min_epu8(least, _mm_srli_si128(least, 8));
         least = _mm_min_epu8(least, _mm_srli_si128(least, 4));
@@ -298,6 +325,55 @@ inline int spanDarkness(const unsigned char* p, int64_t stride, int count, int& 
     }
     darkest = 255 - lightest;
     return 255 * count - greySum;
+}
+
+// The darkness of count pixels stride apart from p: its sum, its sum weighted by each pixel's
+// index in the span (0 .. count - 1), exactly, and the largest darkness met (kept in top).
+struct SpanInk {
+    int sum = 0;
+    int64_t moments = 0;
+};
+
+inline SpanInk spanInk(const unsigned char* p, int64_t stride, int count, int& top) {
+    SpanInk ink;
+    int i = 0;
+#if defined(__SSE2__)
+    // Eight pixels at a time: darkness times index as 16-bit products summed in pairs, which
+    // stays exact while the indexes fit in 15 bits.
+    if (stride == 1 && count >= 16 && count < 32768) {
+        const __m128i zero = _mm_setzero_si128(), white = _mm_set1_epi16(255), eight = _mm_set1_epi16(8);
+        __m128i indexes = _mm_set_epi16(7, 6, 5, 4, 3, 2, 1, 0);
+        __m128i sums = zero, moments = zero, least = _mm_set1_epi8(-1);
+        for (; i + 16 <= count; i += 16) {
+            const __m128i v = loadBytes(p + i);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, zero));
+            least = _mm_min_epu8(least, v);
+            for (const __m128i half : {_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)}) {
+                const __m128i pairs = _mm_madd_epi16(_mm_sub_epi16(white, half), indexes);
+                moments = _mm_add_epi64(moments, _mm_unpacklo_epi32(pairs, zero));
+                moments = _mm_add_epi64(moments, _mm_unpackhi_epi32(pairs, zero));
+                indexes = _mm_add_epi16(indexes, eight);
+            }
+        }
+        const int greySum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+        ink.sum = 255 * i - greySum;
+        int64_t lanes[2];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), moments);
+        ink.moments = lanes[0] + lanes[1];
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 8));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 4));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 2));
+        least = _mm_min_epu8(least, _mm_srli_si128(least, 1));
+        top = std::max(top, 255 - (_mm_cvtsi128_si32(least) & 255));
+    }
+#endif
+    for (; i < count; ++i) {
+        const int d = 255 - p[i * stride];
+        ink.sum += d;
+        ink.moments += static_cast<int64_t>(d) * i;
+        top = std::max(top, d);
+    }
+    return ink;
 }
 
 // True when the frame's ink counts show no darkness at the positions the line passes.
@@ -326,7 +402,7 @@ void countInkedPositions(Frame& f, std::vector<int>& counts) {
             for (int b = 0; b < blocks; ++b) {
                 const int first = from + b * Frame::kBlockRun, count = std::min(Frame::kBlockRun, to - first + 1);
                 int darkest = 0;
-                spanDarkness(p + first * f.tStride(), f.tStride(), count, darkest);
+                spanDarkness(p + first * f.tStride(), f.tStride(), count, bufferOf(f), darkest);
                 int* before = perBlock + static_cast<size_t>(b) * stride;
                 before[i + 1] = before[i] + (darkest > 0 ? 1 : 0);
                 inked = inked || darkest > 0;
@@ -352,9 +428,10 @@ bool isClear(const Frame& f, const Line& l, int percent, int cap) {
     const int limit = f.limit(percent);
     int sum = 0;
     bool clear = true;
-    LineWalk(f, l).run([&sum, &clear, limit, cap](const unsigned char* p, int64_t stride, int count, int) {
+    const Buffer buffer = bufferOf(f);
+    LineWalk(f, l).run([&sum, &clear, limit, cap, &buffer](const unsigned char* p, int64_t stride, int count, int) {
         int darkest = 0;
-        sum += spanDarkness(p, stride, count, darkest);
+        sum += spanDarkness(p, stride, count, buffer, darkest);
         if (darkest > cap || sum > limit) {
             clear = false;
             return false;
@@ -373,16 +450,9 @@ int ink(const Frame& f, const Line& l, double& weighted, int* darkest) {
     Totals totals;
     totals.top = darkest ? *darkest : 0;
     LineWalk(f, l).run([&totals](const unsigned char* p, int64_t stride, int count, int t) {
-        int spanSum = 0;
-        int64_t spanMoments = 0;
-        for (int i = 0; i < count; ++i) {
-            const int d = 255 - p[i * stride];
-            spanSum += d;
-            spanMoments += static_cast<int64_t>(d) * i;
-            totals.top = std::max(totals.top, d);
-        }
-        totals.sum += spanSum;
-        totals.moments += static_cast<int64_t>(spanSum) * t + spanMoments;
+        const SpanInk span = spanInk(p, stride, count, totals.top);
+        totals.sum += span.sum;
+        totals.moments += static_cast<int64_t>(span.sum) * t + span.moments;
         return true;
     });
     weighted += static_cast<double>(totals.moments);
@@ -682,11 +752,13 @@ void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line&
 
 int inkRunSpan(const Frame& f, const Line& lo, const Line& hi) {
     int first = -1, last = -1;
+    const int sLo = std::max(f.s0, f.moveFirst()), sHi = std::min(f.s1, f.moveEnd() - 1);
+    const int64_t sStride = f.sStride(), tStride = f.tStride();
     for (int t = std::max(f.t0, f.runFirst()); t <= std::min(f.t1, f.runLast()); ++t) {
-        const int from = f.at(lo, t), to = f.at(hi, t);
+        const int from = std::max(f.at(lo, t), sLo), to = std::min(f.at(hi, t), sHi);
+        const unsigned char* p = f.image->pixels.data() + (t - f.runFirst()) * tStride;
         for (int s = from; s <= to; ++s) {
-            const int d = f.darkness(s, t);
-            if (d > 255 - 107) {
+            if (p[(s - f.moveFirst()) * sStride] < 107) {
                 if (first < 0) first = t;
                 last = t;
                 break;
