@@ -28,7 +28,8 @@ std::vector<ColumnSpan> columnSpans(const VerticalBandList& bands) {
 }
 
 // Every output row is made from its own source row alone, so the rows are resampled one at a
-// time through one row of cells: nothing the size of the area is allocated or cleared. A
+// time through one row of cells, which taking the pixels clears again: nothing the size of the
+// area is allocated or cleared. Cells past the image's sides are never read and never cleared. A
 // partner image of the same size (the companion) is resampled in the same pass, on the same
 // weights.
 void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<ColumnSpan>& spans,
@@ -46,9 +47,6 @@ void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<Col
     const int x0 = std::max(area.xLeft, 0), x1 = std::min(area.xRight, image.width - 1);
 
     for (int y = std::max(yT, 0); y <= std::min(yEnd, image.height - 1); ++y) {
-        std::fill(cells.begin(), cells.end(), 0.0f);
-        std::fill(weights.begin(), weights.end(), 0.0f);
-        std::fill(partnerCells.begin(), partnerCells.end(), 0.0f);
         const size_t offset = static_cast<size_t>(y) * image.width;
         unsigned char* row = image.pixels.data() + offset;
         unsigned char* partnerRow = partner ? partner->pixels.data() + offset : nullptr;
@@ -66,10 +64,10 @@ void resampleColumns(GreyImage& image, GreyImage* partner, const std::vector<Col
             spreadSpan(row, image.width, sl, sr, s.destLeft, s.destRight + 1, area.xLeft, area.xRight, cells.data(),
                        weights.data(), partnerRow, partner ? partnerCells.data() : nullptr);
         }
-        for (int x = x0; x <= x1; ++x) {
-            const size_t cell = static_cast<size_t>(x - area.xLeft);
-            row[x] = toPixel(cells[cell], weights[cell]);
-            if (partnerRow) partnerRow[x] = toPixel(partnerCells[cell], weights[cell]);
+        if (x1 >= x0) {
+            const size_t cell = static_cast<size_t>(x0 - area.xLeft);
+            takePixels(&cells[cell], &weights[cell], x1 - x0 + 1, row + x0, partner ? &partnerCells[cell] : nullptr,
+                       partnerRow ? partnerRow + x0 : nullptr);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "layout/resampling.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -205,6 +206,56 @@ void spreadSpan(const unsigned char* first, int length, float sl, float sr, int 
         }
     }
     carried.putBack(cells, weights, secondCells);
+}
+
+namespace {
+
+#if defined(__SSE2__)
+// toPixel on four cells: the same division where the weight is clearly above 1, the same
+// truncation, conversion back and clamp, so the same bytes.
+inline __m128i fourPixels(__m128 values, __m128 weights) {
+    const __m128 overlapped = _mm_cmpgt_ps(weights, _mm_set1_ps(1.001f));
+    values = _mm_or_ps(_mm_and_ps(overlapped, _mm_div_ps(values, weights)), _mm_andnot_ps(overlapped, values));
+    __m128 rounded = _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_add_ps(values, _mm_set1_ps(0.5f))));
+    rounded = _mm_min_ps(_mm_max_ps(rounded, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    return _mm_cvttps_epi32(rounded);
+}
+
+// Four pixels (each 0 .. 255 in a 32-bit lane) stored as four bytes at out.
+inline void storeFour(__m128i pixels, unsigned char* out) {
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(pixels, pixels), pixels);
+    const int word = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &word, 4);
+}
+#endif
+
+}  // namespace
+
+void takePixels(float* cells, float* weights, int count, unsigned char* out, float* secondCells,
+                unsigned char* secondOut) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 zero = _mm_setzero_ps();
+    for (; i + 4 <= count; i += 4) {
+        const __m128 w = _mm_loadu_ps(weights + i);
+        storeFour(fourPixels(_mm_loadu_ps(cells + i), w), out + i);
+        _mm_storeu_ps(cells + i, zero);
+        if (secondCells) {
+            storeFour(fourPixels(_mm_loadu_ps(secondCells + i), w), secondOut + i);
+            _mm_storeu_ps(secondCells + i, zero);
+        }
+        _mm_storeu_ps(weights + i, zero);
+    }
+#endif
+    for (; i < count; ++i) {
+        out[i] = toPixel(cells[i], weights[i]);
+        cells[i] = 0.0f;
+        if (secondCells) {
+            secondOut[i] = toPixel(secondCells[i], weights[i]);
+            secondCells[i] = 0.0f;
+        }
+        weights[i] = 0.0f;
+    }
 }
 
 bool sameSize(const GreyImage& image, const GreyImage* other) {

@@ -25,6 +25,12 @@ inline unsigned char toPixel(float value, float weight) {
     return static_cast<unsigned char>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
+// Rounds count accumulated cells back to pixels into out (toPixel on each cell and its weight),
+// and secondCells into secondOut alongside when given; every cell, weight and second cell read
+// is set back to zero, so that the same cells serve the next line without being cleared.
+void takePixels(float* cells, float* weights, int count, unsigned char* out, float* secondCells = nullptr,
+                unsigned char* secondOut = nullptr);
+
 // A band edge's source position at coordinate at, between its value atStart at coordinate from
 // and atEnd at coordinate to (from < to), in single precision as the resampling reads it.
 inline float edgeBetween(int atStart, int atEnd, int from, int to, int at) {

@@ -31,7 +31,8 @@ std::vector<RowSpan> rowSpans(const HorizontalBandList& bands) {
 
 // Every output column is made from its own source column alone, so the columns are resampled a
 // block at a time: the block's source columns are copied out whole, so that the resampling walks
-// along memory, and put back once their cells are done. Nothing the size of the page is
+// along memory, and put back once their cells are done (taking the pixels clears the cells for
+// the next block; cells outside the image are never read). Nothing the size of the page is
 // allocated or cleared. A partner image of the same size (the companion) is resampled in the
 // same pass, on the same weights.
 void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpan>& spans,
@@ -71,9 +72,6 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
         if (partner)
             transposeBytes(partner->pixels.data() + offset, image.width, partnerSource.data() + readFrom,
                            image.height, readTo - readFrom + 1, n);
-        std::fill(cells.begin(), cells.end(), 0.0f);
-        std::fill(weights.begin(), weights.end(), 0.0f);
-        std::fill(partnerCells.begin(), partnerCells.end(), 0.0f);
         for (int k = 0; k < n; ++k) {
             const int x = bx + k;
             const size_t column = static_cast<size_t>(k) * h;
@@ -93,15 +91,20 @@ void resampleRows(GreyImage& image, GreyImage* partner, const std::vector<RowSpa
                            partner ? &partnerCells[column] : nullptr);
             }
         }
-        for (int y = y0; y <= y1; ++y) {
-            const size_t offset = static_cast<size_t>(y) * image.width + bx;
-            const size_t cell = static_cast<size_t>(y - page.yTop);
-            for (int k = 0; k < n; ++k) {
-                const size_t c = k * static_cast<size_t>(h) + cell;
-                image.pixels.data()[offset + k] = toPixel(cells[c], weights[c]);
-                if (partner) partner->pixels.data()[offset + k] = toPixel(partnerCells[c], weights[c]);
-            }
+        // The block's columns are rounded into their source copies, which are done with, and
+        // put back into the rows.
+        if (y1 < y0) continue;
+        const size_t cell = static_cast<size_t>(y0 - page.yTop);
+        for (int k = 0; k < n; ++k) {
+            const size_t c = k * static_cast<size_t>(h) + cell;
+            takePixels(&cells[c], &weights[c], y1 - y0 + 1, &source[k * height + y0], partner ? &partnerCells[c] : nullptr,
+                       partner ? &partnerSource[k * height + y0] : nullptr);
         }
+        const std::ptrdiff_t back = static_cast<std::ptrdiff_t>(y0) * image.width + bx;
+        transposeBytes(source.data() + y0, image.height, image.pixels.data() + back, image.width, n, y1 - y0 + 1);
+        if (partner)
+            transposeBytes(partnerSource.data() + y0, image.height, partner->pixels.data() + back, image.width, n,
+                           y1 - y0 + 1);
     }
 }
 

@@ -274,3 +274,29 @@ TEST(Resampling, SpreadingMatchesThePixelByPixelRuleAtEveryScale) {
         EXPECT_EQ(aloneWeights, expectedWeights) << "row " << r;
     }
 }
+
+TEST(Resampling, TakingPixelsRoundsAsOneAtATimeAndClearsTheCells) {
+    // Weights below, at and above the overlap threshold, sums past white, odd counts so that
+    // both the four-at-a-time part and the rest are used; the partner on the same weights.
+    for (int count : {1, 3, 4, 9, 37}) {
+        std::vector<float> cells(static_cast<size_t>(count)), weights(cells.size()), partner(cells.size());
+        for (int i = 0; i < count; ++i) {
+            weights[static_cast<size_t>(i)] = i % 5 == 0 ? 1.0f : i % 5 == 1 ? 1.001f : 0.25f + 0.37f * static_cast<float>(i % 7);
+            cells[static_cast<size_t>(i)] = weights[static_cast<size_t>(i)] * static_cast<float>((i * 53) % 300) + 0.49f;
+            partner[static_cast<size_t>(i)] = static_cast<float>((i * 91) % 260) * 0.999f;
+        }
+        std::vector<unsigned char> expected(cells.size()), expectedPartner(cells.size());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            expected[i] = toPixel(cells[i], weights[i]);
+            expectedPartner[i] = toPixel(partner[i], weights[i]);
+        }
+        std::vector<unsigned char> out(cells.size()), partnerOut(cells.size()), alone(cells.size());
+        std::vector<float> copyCells = cells, copyWeights = weights;
+        takePixels(cells.data(), weights.data(), count, out.data(), partner.data(), partnerOut.data());
+        EXPECT_EQ(out, expected) << count;
+        EXPECT_EQ(partnerOut, expectedPartner) << count;
+        for (size_t i = 0; i < cells.size(); ++i) EXPECT_TRUE(cells[i] == 0.0f && weights[i] == 0.0f && partner[i] == 0.0f);
+        takePixels(copyCells.data(), copyWeights.data(), count, alone.data());
+        EXPECT_EQ(alone, expected) << count;
+    }
+}
