@@ -105,6 +105,21 @@ struct Run {
     uint32_t label;
 };
 
+// The first x from x on with row[x] at or below level, or w when there is none; blank stretches
+// are passed sixteen pixels at a time.
+int nextInked(const unsigned char* row, int x, int w, unsigned char level) {
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8(static_cast<char>(level));
+    for (; x + 16 <= w; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+        const int inked = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, limit), v));
+        if (inked != 0) return x + __builtin_ctz(static_cast<unsigned>(inked));
+    }
+#endif
+    while (x < w && row[x] > level) ++x;
+    return x;
+}
+
 uint32_t findRoot(std::vector<uint32_t>& parent, uint32_t a) {
     while (parent[a] != a) {
         parent[a] = parent[parent[a]];
@@ -197,22 +212,38 @@ void smearImage(GreyImage& image, int threshold, int lengthX, int lengthY, int m
     const int hx = nx / 2, hy = ny / 2;
     const unsigned char* in = image.pixels.data();
     std::vector<unsigned char> out(in, in + size);
-    auto dark = [in, w, threshold](int x, int y) { return in[static_cast<size_t>(y) * w + x] < threshold; };
+    auto rowOf = [in, w](int y) { return in + static_cast<size_t>(y) * w; };
 
+    // The dark pixels of each column's window, rows y - hy .. y + hy, moved down a row at a
+    // time for the whole row (a column's count depends on that column alone), and of each row's
+    // window, columns x - hx .. x + hx, moved along the row.
     std::vector<int> colCount(static_cast<size_t>(w), 0);
+    int* col = colCount.data();
     for (int y = 0; y < std::min(hy, h); ++y)
-        for (int x = 0; x < w; ++x) colCount[static_cast<size_t>(x)] += dark(x, y);
+        for (int x = 0; x < w; ++x) col[x] += rowOf(y)[x] < threshold;
+    const int pad = hx + 1;
+    std::vector<unsigned char> padded(static_cast<size_t>(w) + 2 * static_cast<size_t>(pad), 0);
+    unsigned char* flags = padded.data();
 
     for (int y = 0; y < h; ++y) {
+        if (y + hy < h) {
+            const unsigned char* entering = rowOf(y + hy);
+            for (int x = 0; x < w; ++x) col[x] += entering[x] < threshold;
+        }
+        if (y - hy - 1 >= 0) {
+            const unsigned char* leaving = rowOf(y - hy - 1);
+            for (int x = 0; x < w; ++x) col[x] -= leaving[x] < threshold;
+        }
+        // The row's dark pixels as 0/1 with hx + 1 blank places either side, so that the window
+        // moves without testing for the row's ends.
+        const unsigned char* row = rowOf(y);
+        for (int x = 0; x < w; ++x) flags[pad + x] = row[x] < threshold;
+        unsigned char* smeared = out.data() + static_cast<size_t>(y) * w;
         int rowCount = 0;
-        for (int x = 0; x < std::min(hx, w); ++x) rowCount += dark(x, y);
+        for (int x = 0; x < std::min(hx, w); ++x) rowCount += flags[pad + x];
         for (int x = 0; x < w; ++x) {
-            if (x + hx < w && dark(x + hx, y)) ++rowCount;
-            if (x - hx - 1 >= 0 && dark(x - hx - 1, y)) --rowCount;
-            int& col = colCount[static_cast<size_t>(x)];
-            if (y + hy < h && dark(x, y + hy)) ++col;
-            if (y - hy - 1 >= 0 && dark(x, y - hy - 1)) --col;
-            if (static_cast<long long>(col) * rowCount >= minProduct) out[static_cast<size_t>(y) * w + x] = 0;
+            rowCount += flags[pad + x + hx] - flags[pad + x - hx - 1];
+            if (static_cast<long long>(col[x]) * rowCount >= minProduct) smeared[x] = 0;
         }
     }
     std::memcpy(image.pixels.data(), out.data(), size);
@@ -245,10 +276,8 @@ void cleanSmallIslands(GreyImage& target, const GreyImage& source, unsigned char
         size_t k = above;
         int x = 0;
         while (x < w) {
-            if (row[x] > lightLevel) {
-                ++x;
-                continue;
-            }
+            x = nextInked(row, x, w, lightLevel);
+            if (x == w) break;
             const int x0 = x;
             uint32_t dark = 0;
             while (x < w && row[x] <= lightLevel) {
