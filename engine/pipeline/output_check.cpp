@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 int leftOf(const VerticalBand& page) { return std::min(page.xLeftTop, page.xLeftBottom); }
@@ -38,7 +42,15 @@ long long countInk(const GreyImage& image, int x0, int y0, int x1, int y1) {
     long long n = 0;
     for (int y = y0; y <= y1; ++y) {
         const unsigned char* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
-        for (int x = x0; x <= x1; ++x) n += row[x] < 128;
+        int x = x0;
+#if defined(__SSE2__)
+        // The top bit of a byte is clear below 128: sixteen pixels counted per step.
+        for (; x + 16 <= x1 + 1; x += 16) {
+            const int light = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+            n += 16 - __builtin_popcount(static_cast<unsigned>(light));
+        }
+#endif
+        for (; x <= x1; ++x) n += row[x] < 128;
     }
     return n;
 }
