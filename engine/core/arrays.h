@@ -248,6 +248,24 @@ public:
         count_ = n;
     }
 
+    // setCount for a caller that writes every counted slot before it reads any: a block the
+    // list has to grow into is taken as it comes, without clearing (plain elements only).
+    void setCountForOverwrite(uint32_t n) {
+        static_assert(std::is_trivial_v<T>);
+        if (n > this->capacity_) {
+            const uint32_t capacity = arrays_detail::grownCapacity(this->capacity_, n - 1);
+            T* block = arrays_detail::allocate<T>(capacity, false);
+            if (!block) {
+                reportArrayError("sList: out of memory in setCountForOverwrite().\n");
+                return;
+            }
+            arrays_detail::release(this->data_);
+            this->data_ = block;
+            this->capacity_ = capacity;
+        }
+        count_ = n;
+    }
+
     uint32_t count() const { return count_; }
     bool empty() const { return count_ == 0; }
 

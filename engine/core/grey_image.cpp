@@ -31,14 +31,19 @@ GreyImage& GreyImage::operator=(GreyImage&& other) noexcept {
 }
 
 void GreyImage::reset(int newWidth, int newHeight, unsigned char value) {
-    reshape(newWidth, newHeight);
-    if (size() > 0) std::memset(pixels.data(), value, size());
+    width = newWidth;
+    height = newHeight;
+    const uint32_t n = static_cast<uint32_t>(newWidth) * static_cast<uint32_t>(newHeight);
+    pixels.setCount(n);
+    if (n > 0) std::memset(pixels.data(), value, n);
 }
 
 void GreyImage::reshape(int newWidth, int newHeight) {
+    const uint32_t n = static_cast<uint32_t>(newWidth) * static_cast<uint32_t>(newHeight);
+    pixels.setCountForOverwrite(n);
+    if (pixels.count() != n) failArrayAccess();  // the caller would write past the block
     width = newWidth;
     height = newHeight;
-    pixels.setCount(static_cast<uint32_t>(newWidth) * static_cast<uint32_t>(newHeight));
 }
 
 void rotateQuarterTurns(GreyImage& image, int k) {

@@ -27,8 +27,9 @@ struct GreyImage {
 
     // Makes the image width x height with every pixel set to value; the companion is kept.
     void reset(int newWidth, int newHeight, unsigned char value);
-    // Makes the image width x height without setting its pixels (they hold what the block held,
-    // zero where it grew), for a caller that writes every pixel next.
+    // Makes the image width x height without setting its pixels, which hold whatever the block
+    // held: for a caller that writes every pixel next. A failed allocation stops the process, as
+    // an access to a slot that could not be allocated does.
     void reshape(int newWidth, int newHeight);
 
     // Pixel at (x, y); the caller keeps x and y inside the image.

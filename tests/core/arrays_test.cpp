@@ -43,6 +43,12 @@ TEST(GrowableArray, ListsCountAppendsAndCopyDeeply) {
     EXPECT_EQ(std::pair(list.count(), list[5]), std::pair(6u, 42));
     list.setCount(2);
     EXPECT_EQ(list[5], 42) << "a smaller count leaves the slots alone";
+    list.setCountForOverwrite(1000);
+    EXPECT_EQ(list.count(), 1000u);
+    EXPECT_GE(list.capacity(), 1000u);
+    for (int i = 0; i < 1000; ++i) list[static_cast<uint32_t>(i)] = i;
+    list.setCountForOverwrite(10);
+    EXPECT_EQ(std::pair(list.count(), list[999]), std::pair(10u, 999)) << "nor does a smaller count here";
 
     sList<sList<int>> nested;
     sList<int> inner;
@@ -71,6 +77,16 @@ TEST_F(ArrayErrors, GrowthBeyondTwoToTheThirtyFirstIsRefusedAndLeavesTheArrayAlo
               "sArray: too much memory requested. Check out if this is not a bug.\n"
               "isArray: out of memory in extend()");
     EXPECT_EQ(marks.capacity(), 2u);
+
+    g_errors.clear();
+    sList<unsigned char> pixels(3, 4);
+    pixels[0] = 5;
+    pixels.setCountForOverwrite(0x90000000u);
+    EXPECT_EQ(g_errors,
+              "sArray: too much memory requested. Check out if this is not a bug.\n"
+              "sList: out of memory in setCountForOverwrite().\n");
+    EXPECT_EQ(pixels.count(), 3u);
+    EXPECT_EQ(pixels[0], 5);
 }
 
 TEST(GrowableArrayDeathTest, AccessAfterAFailedGrowthStopsInsteadOfTouchingMemory) {
