@@ -142,8 +142,8 @@ Match search(const InkMap& s, const InkMap& out, int x, int y, int rx, int ry) {
 // strokes, which changes their ink mass but not which strokes are there.
 struct Coverage {
     double share = 0;
-    const char* cut = nullptr;  // the end (a quarter of the strokes' extent) that holds a tenth
-                                // of the strokes or more and lost half of them, if any
+    const char* cut = nullptr;  // the end that lost its strokes' tips or half of the strokes of a
+                                // quarter of their extent holding a tenth of them, if any
 };
 
 Coverage coverageAt(const InkMap& s, const InkMap& out, const Match& m, double gain) {
@@ -159,12 +159,28 @@ Coverage coverageAt(const InkMap& s, const InkMap& out, const Match& m, double g
                 right = std::max(right, c);
             }
     if (bottom < 0 || peak <= 0) return result;
+    // The ends are a quarter of the strokes' extent at each side. A character may also lose no
+    // more than the tips of its strokes at its top or bottom, where a line is cut: then the
+    // output's ink along the strokes (two pixels round them, clear of the neighbours) stops short
+    // of where the strokes end.
     const int rows = (bottom - top + 1) / 4, columns = (right - left + 1) / 4;
     const char* names[4] = {"top", "bottom", "right", "left"};
     int want[4] = {0, 0, 0, 0}, got[4] = {0, 0, 0, 0}, strokes = 0, covered = 0;
+    int inkTop = s.h, inkBottom = -1;
+    auto stroke = [&](int c, int r) { return c >= 0 && r >= 0 && c < s.w && r < s.h && s.v[static_cast<size_t>(r) * s.w + c] >= 0.5f * peak; };
+    for (int r = top - 2; r <= bottom + 2; ++r)
+        for (int c = left - 2; c <= right + 2; ++c) {
+            if (out.at(m.x + c, m.y + r) < 0.5 * peak * gain) continue;
+            bool along = false;
+            for (int dy = -2; dy <= 2 && !along; ++dy)
+                for (int dx = -2; dx <= 2 && !along; ++dx) along = stroke(c + dx, r + dy);
+            if (!along) continue;
+            inkTop = std::min(inkTop, r);
+            inkBottom = std::max(inkBottom, r);
+        }
     for (int r = top; r <= bottom; ++r)
         for (int c = left; c <= right; ++c) {
-            if (s.v[static_cast<size_t>(r) * s.w + c] < 0.5f * peak) continue;
+            if (!stroke(c, r)) continue;
             // A pixel's neighbours stand in for it: a match may be off by one.
             float near = 0;
             for (int dy = -1; dy <= 1; ++dy)
@@ -182,6 +198,10 @@ Coverage coverageAt(const InkMap& s, const InkMap& out, const Match& m, double g
     result.share = static_cast<double>(covered) / strokes;
     for (int e = 0; e < 4; ++e)
         if (want[e] * 10 >= strokes && got[e] * 2 < want[e]) result.cut = names[e];
+    if (covered == 0) return result;
+    const double tip = std::max(3.0, 0.1 * (bottom - top + 1));
+    if (inkTop > top + tip) result.cut = names[0];
+    if (inkBottom < bottom - tip) result.cut = names[1];
     return result;
 }
 
@@ -299,7 +319,7 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
     ++t.tiers;
     int notes = 0;  // a few per tier: the first losses show what went wrong
     auto note = [&t, &where, &notes](const std::string& what) {
-        if (notes++ < 12) t.losses.push_back(where + ": " + what);
+        if (notes++ < 30) t.losses.push_back(where + ": " + what);
     };
     int chars = 0, kana = 0;
     for (const LineTruth& line : tier.lines) {
@@ -340,14 +360,23 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
         }
         if (glyphs.empty()) continue;
 
-        // The main text of the output line: its densest stretch one character wide.
+        // The main text of the output line: its densest stretch one character wide over the rows
+        // the line held on the input, and an em round them (a short line's run may take in the
+        // ruby of the next line, set close beside it).
         const Run& run = lines[k];
         const int w = std::min(static_cast<int>(em), run.size());
         int mainLeft = run.first;
         double best = -1;
+        double first = 1e18, last = -1e18;
+        for (const Glyph& g : glyphs) {
+            first = std::min(first, g.inkTop);
+            last = std::max(last, g.inkBottom);
+        }
+        const int rowsFrom = std::max(reach.top, static_cast<int>(first - em));
+        const int rowsTo = std::min(reach.bottom, static_cast<int>(last + em));
         for (int s = run.first; s + w - 1 <= run.last; ++s) {
             double sum = 0;
-            for (int y = reach.top; y <= reach.bottom; y += 2)
+            for (int y = rowsFrom; y <= rowsTo; y += 2)
                 for (int x = s; x < s + w; x += 2) sum += outInk.at(x, y);
             if (sum > best) {
                 best = sum;
