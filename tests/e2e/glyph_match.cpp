@@ -441,7 +441,8 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
                 double ex = 0, ey = 0;
                 expected(g, ex, ey);
                 const int ry = static_cast<int>((pass == 0 ? 0.8 : 0.25) * em * a);
-                matchGlyph(g, a, static_cast<int>(0.2 * em), ry, ex, ey);
+                const int rx = static_cast<int>((pass == 0 ? 0.35 : 0.2) * em);
+                matchGlyph(g, a, rx, ry, ex, ey);
             }
             std::vector<double> ins, outs, middles;
             for (const Glyph& g : glyphs) {
