@@ -67,15 +67,15 @@ InkMap crop(const InkMap& m, Box b) {
     return c;
 }
 
-// t resampled by scale, bilinearly, its top-left corner kept at the origin.
-InkMap scaled(const InkMap& t, double scale) {
+// t resampled by sx across and sy along, bilinearly, its top-left corner kept at the origin.
+InkMap scaled(const InkMap& t, double sx, double sy) {
     InkMap s;
-    s.w = std::max(1, static_cast<int>(std::lround(t.w * scale)));
-    s.h = std::max(1, static_cast<int>(std::lround(t.h * scale)));
+    s.w = std::max(1, static_cast<int>(std::lround(t.w * sx)));
+    s.h = std::max(1, static_cast<int>(std::lround(t.h * sy)));
     s.v.assign(static_cast<size_t>(s.w) * s.h, 0.f);
     for (int y = 0; y < s.h; ++y)
         for (int x = 0; x < s.w; ++x) {
-            const double u = (x + 0.5) / scale - 0.5, v = (y + 0.5) / scale - 0.5;
+            const double u = (x + 0.5) / sx - 0.5, v = (y + 0.5) / sy - 0.5;
             const int u0 = static_cast<int>(std::floor(u)), v0 = static_cast<int>(std::floor(v));
             const double fu = u - u0, fv = v - v0;
             auto at = [&t](int a, int b) { return t.at(t.x0 + a, t.y0 + b); };
@@ -222,7 +222,7 @@ struct Glyph {
     double cx = 0, cy = 0;  // middle of its box on the input
     double inkTop = 0, inkBottom = 0;
     Match match;
-    double scale = 1;
+    double scaleX = 1, scaleY = 1;  // of its template when matched
     bool found = false;
 };
 
@@ -425,32 +425,61 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
 
         // Each character near where the line's map puts it: first in a wide search for the map,
         // then in a narrow one about the map fitted to the characters found.
-        auto matchGlyph = [&](Glyph& g, double scale, int rx, int ry, double ex, double ey) {
+        // Across, the line may be narrowed or widened to its group's width: sx, found once the
+        // characters are roughly placed.
+        double sx = 1;
+        auto matchGlyph = [&](Glyph& g, int rx, int ry, double ex, double ey) {
             // A scale within 2 % of one is the fit's noise; resampling would only blur thin strokes.
-            g.scale = std::fabs(scale - 1) < 0.02 ? 1.0 : scale;
-            const InkMap s = scaled(g.ink, scale);
+            g.scaleX = std::fabs(sx - 1) < 0.02 ? 1.0 : sx;
+            g.scaleY = std::fabs(a - 1) < 0.02 ? 1.0 : a;
+            const InkMap s = scaled(g.ink, g.scaleX, g.scaleY);
             g.match = search(s, outInk, static_cast<int>(std::lround(ex - s.w / 2.0)),
                              static_cast<int>(std::lround(ey - s.h / 2.0)), rx, ry);
         };
         auto expected = [&](const Glyph& g, double& ex, double& ey) {
             ey = a * g.cy + b;
-            ex = outMiddle + a * (g.cx - inMiddleAt(g.cy));
+            ex = outMiddle + sx * (g.cx - inMiddleAt(g.cy));
         };
+        // Where a matched glyph's point (x, y) of the input lies on the output.
+        auto placeX = [](const Glyph& g, double x) { return g.match.x + (x - g.ink.x0) * g.scaleX; };
+        auto placeY = [](const Glyph& g, double y) { return g.match.y + (y - g.ink.y0) * g.scaleY; };
         for (int pass = 0; pass < 2; ++pass) {
             for (Glyph& g : glyphs) {
                 double ex = 0, ey = 0;
                 expected(g, ex, ey);
                 const int ry = static_cast<int>((pass == 0 ? 0.8 : 0.25) * em * a);
                 const int rx = static_cast<int>((pass == 0 ? 0.35 : 0.2) * em);
-                matchGlyph(g, a, rx, ry, ex, ey);
+                matchGlyph(g, rx, ry, ex, ey);
+            }
+            if (pass == 0) {
+                // The scale across that the roughly placed characters agree with best.
+                std::vector<const Glyph*> placed;
+                for (const Glyph& g : glyphs)
+                    if (g.match.ncc >= 0.5) placed.push_back(&g);
+                std::sort(placed.begin(), placed.end(), [](const Glyph* p, const Glyph* q) { return p->match.ncc > q->match.ncc; });
+                placed.resize(std::min<size_t>(placed.size(), 12));
+                double bestAgreement = -1, bestScale = 1;
+                for (double c = 0.7; c <= 1.201; c += 0.05) {
+                    double agreement = 0;
+                    for (const Glyph* g : placed) {
+                        const InkMap s = scaled(g->ink, c, g->scaleY);
+                        const double mx = placeX(*g, g->ink.x0 + g->ink.w / 2.0), my = placeY(*g, g->ink.y0 + g->ink.h / 2.0);
+                        agreement += search(s, outInk, static_cast<int>(std::lround(mx - s.w / 2.0)),
+                                            static_cast<int>(std::lround(my - s.h / 2.0)), 3, 3).ncc;
+                    }
+                    if (agreement > bestAgreement) {
+                        bestAgreement = agreement;
+                        bestScale = c;
+                    }
+                }
+                sx = std::fabs(bestScale - 1) < 0.05 ? 1.0 : bestScale;
             }
             std::vector<double> ins, outs, middles;
             for (const Glyph& g : glyphs) {
                 if (g.match.ncc < 0.7) continue;
-                const double s = g.scale;
                 ins.push_back(g.cy);
-                outs.push_back(g.match.y + g.ink.h * s / 2.0 + (g.cy - (g.ink.y0 + g.ink.h / 2.0)) * s);
-                middles.push_back(g.match.x + (g.cx - g.ink.x0) * s - s * (g.cx - inMiddleAt(g.cy)));
+                outs.push_back(placeY(g, g.cy));
+                middles.push_back(placeX(g, g.cx) - g.scaleX * (g.cx - inMiddleAt(g.cy)));
             }
             double fa = 0, fb = 0;
             if (fitLine(ins, outs, fa, fb) && fa > 0.7 && fa < 1.4) {
@@ -466,7 +495,7 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
         for (const Glyph& g : glyphs) {
             const double printed = peakOf(g.ink);
             if (g.match.ncc < kCharShape || printed <= 0) continue;
-            const InkMap s = scaled(g.ink, g.scale);
+            const InkMap s = scaled(g.ink, g.scaleX, g.scaleY);
             float written = 0;
             for (int r = 0; r < s.h; ++r)
                 for (int c = 0; c < s.w; ++c) written = std::max(written, outInk.at(g.match.x + c, g.match.y + r));
@@ -475,7 +504,7 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
         const double gain = gains.empty() ? 1.0 : std::min(median(gains), 1.0 / 0.5);
         for (size_t i = 0; i < glyphs.size(); ++i) {
             Glyph& g = glyphs[i];
-            const Coverage kept = coverageAt(scaled(g.ink, g.scale), outInk, g.match, gain);
+            const Coverage kept = coverageAt(scaled(g.ink, g.scaleX, g.scaleY), outInk, g.match, gain);
             g.found = g.match.ncc >= kCharShape && kept.share >= kInkKept && !kept.cut;
             t.charsFound += g.found;
             t.charsCut += kept.cut != nullptr && g.match.ncc >= 0.3;
@@ -509,18 +538,17 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
                     if (std::fabs(c.cy - g.cy) < std::fabs(base->cy - g.cy)) base = &c;
                 double ex = 0, ey = 0;
                 if (base->found) {
-                    const double s = base->scale;
-                    ex = base->match.x + (base->cx - base->ink.x0) * s + a * (g.cx - base->cx);
-                    ey = base->match.y + (base->cy - base->ink.y0) * s + a * (g.cy - base->cy);
+                    ex = placeX(*base, base->cx) + sx * (g.cx - base->cx);
+                    ey = placeY(*base, base->cy) + a * (g.cy - base->cy);
                 } else {
                     expected(g, ex, ey);
                 }
                 // The template's middle, not its box's: the box was clipped at the line's edge.
-                ex += a * ((g.ink.x0 + g.ink.w / 2.0) - g.cx);
+                ex += sx * ((g.ink.x0 + g.ink.w / 2.0) - g.cx);
                 ey += a * ((g.ink.y0 + g.ink.h / 2.0) - g.cy);
                 constexpr int kBeside = 4;  // pixels the ruby may move across from its place beside its base
-                matchGlyph(g, a, kBeside + 2, static_cast<int>(0.2 * em), ex, ey);
-                const InkMap s = scaled(g.ink, g.scale);
+                matchGlyph(g, kBeside + 2, static_cast<int>(0.2 * em), ex, ey);
+                const InkMap s = scaled(g.ink, g.scaleX, g.scaleY);
                 const double keptInk = coverageAt(s, outInk, g.match, gain).share;
                 const int across = g.match.x - static_cast<int>(std::lround(ex - s.w / 2.0));
                 const bool keptHere = g.match.ncc >= kRubyShape && keptInk >= kInkKept &&
