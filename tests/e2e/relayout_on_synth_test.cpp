@@ -12,51 +12,11 @@
 
 #include "pipeline/image_io.h"
 #include "pipeline/layo.h"
+#include "sheet_ink.h"
 #include "sheet_synth.h"
 #include "test_support.h"
 
 namespace {
-
-bool dark(const GreyImage& image, int x, int y) { return image.at(x, y) < 128; }
-
-// A run of consecutive inked positions of a projection.
-struct Run {
-    int first = 0, last = 0;
-    long long ink = 0;
-    int size() const { return last - first + 1; }
-};
-
-std::vector<Run> runsOf(const std::vector<long long>& profile, int offset) {
-    std::vector<Run> runs;
-    for (int i = 0; i < static_cast<int>(profile.size()); ++i) {
-        if (profile[static_cast<size_t>(i)] == 0) continue;
-        if (runs.empty() || runs.back().last != offset + i - 1) runs.push_back({offset + i, offset + i, 0});
-        runs.back().last = offset + i;
-        runs.back().ink += profile[static_cast<size_t>(i)];
-    }
-    return runs;
-}
-
-template <class T>
-T median(std::vector<T> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-struct Box {
-    int left = 0, right = 0, top = 0, bottom = 0;
-};
-
-Box boundsOf(const Quad& q) {
-    Box b{1 << 30, -(1 << 30), 1 << 30, -(1 << 30)};
-    for (const Point& p : q.p) {
-        b.left = std::min(b.left, static_cast<int>(std::floor(p.x)));
-        b.right = std::max(b.right, static_cast<int>(std::ceil(p.x)));
-        b.top = std::min(b.top, static_cast<int>(std::floor(p.y)));
-        b.bottom = std::max(b.bottom, static_cast<int>(std::ceil(p.y)));
-    }
-    return b;
-}
 
 // A character of the truth with where it stands.
 struct TrueChar {
@@ -68,63 +28,7 @@ struct TrueChar {
     double spreadX = 0;  // its ink's mean squared distance across from the middle of its cell
 };
 
-// The ink of a box and its mean row.
-struct Ink {
-    long long count = 0;  // dark pixels
-    double mass = 0;      // darkness below the paper's grey, summed: resampling keeps it
-    double meanY = 0;
-    double meanX = 0;     // mass-weighted
-    double squareX = 0;   // mass-weighted mean of x * x
-};
-
-// paper is the grey of blank paper on that image.
-Ink inkOf(const GreyImage& image, Box b, int paper) {
-    Ink ink;
-    double sum = 0;
-    for (int y = std::max(b.top, 0); y <= std::min(b.bottom, image.height - 1); ++y)
-        for (int x = std::max(b.left, 0); x <= std::min(b.right, image.width - 1); ++x) {
-            const int m = std::max(0, paper - 8 - image.at(x, y));
-            ink.mass += m;
-            ink.meanX += static_cast<double>(m) * x;
-            ink.squareX += static_cast<double>(m) * x * x;
-            if (dark(image, x, y)) {
-                ++ink.count;
-                sum += y;
-            }
-        }
-    ink.meanY = ink.count > 0 ? sum / ink.count : (b.top + b.bottom) / 2.0;
-    if (ink.mass > 0) {
-        ink.meanX /= ink.mass;
-        ink.squareX /= ink.mass;
-    }
-    return ink;
-}
-
-// The grey of the paper under a box of the input, where lighting and vignetting make it vary:
-// the lighter quarter of the box's pixels (a character covers far less than three quarters).
-int paperAround(const GreyImage& image, Box b) {
-    std::vector<int> greys;
-    for (int y = std::max(b.top, 0); y <= std::min(b.bottom, image.height - 1); ++y)
-        for (int x = std::max(b.left, 0); x <= std::min(b.right, image.width - 1); ++x) greys.push_back(image.at(x, y));
-    if (greys.empty()) return 255;
-    std::nth_element(greys.begin(), greys.begin() + static_cast<long>(greys.size() * 3 / 4), greys.end());
-    return greys[greys.size() * 3 / 4];
-}
-
 double middleY(const Quad& q) { return (q.p[0].y + q.p[1].y + q.p[2].y + q.p[3].y) / 4; }
-
-// Generates a sheet, runs it through the whole pipeline and reads back what was written.
-void relayout(const SynthOptions& o, const TempDir& dir, GreyImage& sheet, SheetTruth& truth, GreyImage& written) {
-    std::string error;
-    ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
-    const std::string in = dir / "sheet.png", out = dir / "sheet-out.png";
-    ASSERT_EQ(saveGreyImage(in.c_str(), sheet), 0);
-    {
-        TraceCapture quiet;
-        ASSERT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0);
-    }
-    ASSERT_EQ(loadGreyImage((dir / "sheet-out-tovel.png").c_str(), written), 0);
-}
 
 bool isKanji(const std::string& utf8) {
     if (utf8.size() != 3) return false;
@@ -397,7 +301,7 @@ Tally scoreSheets(int n, bool unchanged) {
             EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
             written = sheet;
         } else {
-            relayout(o, dir, sheet, truth, written);
+            relayoutSheet(o, dir, sheet, truth, written);
         }
         if (written.width != sheet.width || written.height != sheet.height) {
             ADD_FAILURE() << "seed " << o.seed << " written at another size";
@@ -492,7 +396,7 @@ TEST(RelayoutOnSheets, SheetsScannedTurnedComeOutUpright) {
             o.turn = turn;
             GreyImage sheet, written;
             SheetTruth truth;
-            ASSERT_NO_FATAL_FAILURE(relayout(o, dir, sheet, truth, written));
+            ASSERT_NO_FATAL_FAILURE(relayoutSheet(o, dir, sheet, truth, written));
             const std::vector<double> t = rowProfile(written);
             if (turn == 0) {
                 upright = written;

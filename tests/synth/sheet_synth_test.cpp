@@ -335,3 +335,132 @@ TEST(SynthOldPrint, OldMagazineIsRepeatableAndItsTruthMatchesItsPixels) {
     EXPECT_EQ(one, writtenBytes("old-magazine", 3));
     EXPECT_NE(one, writtenBytes("old-magazine", 4));
 }
+
+namespace {
+
+// A page of clean type with ruby on every kanji word that has a reading.
+SynthOptions rubyPage(uint64_t seed) {
+    SynthOptions o = preset("clean-page", seed);
+    o.rubyRate = 1.0;
+    return o;
+}
+
+// The first column right of the line's edge holding any ink in the ruby's rows, less that edge.
+int inkGapOf(const GreyImage& sheet, const LineTruth& line, const RubyTruth& ruby) {
+    const Span r = span(ruby.box);
+    const int edge = static_cast<int>(std::lround(span(line.box).x1));
+    for (int x = edge; x <= static_cast<int>(r.x1); ++x)
+        for (int y = static_cast<int>(r.y0); y <= static_cast<int>(r.y1); ++y)
+            if (sheet.at(x, y) < 255) return x - edge;
+    return -1;
+}
+
+}  // namespace
+
+// The ruby's nearest ink stands the asked gap clear of the line's edge, wherever the ruby is and
+// whatever kana it starts with; the characters of the text stay as they were.
+TEST(SynthRuby, GapIsMeasuredFromTheLineEdgeToTheRubyInk) {
+    const auto [plain, plainTruth] = synthesize(rubyPage(4));
+    for (int gap : {0, 1, 3, 6, 10}) {
+        SynthOptions o = rubyPage(4);
+        o.rubyGapPx = gap;
+        const auto [sheet, truth] = synthesize(o);
+        int rubies = 0;
+        for (const LineTruth& line : truth.pages.at(0).tiers.at(0).lines)
+            for (const RubyTruth& ruby : line.ruby) {
+                ++rubies;
+                EXPECT_EQ(inkGapOf(sheet, line, ruby), gap) << ruby.text;
+            }
+        EXPECT_GT(rubies, 20);
+        const auto& a = truth.pages[0].tiers[0].lines;
+        const auto& b = plainTruth.pages[0].tiers[0].lines;
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            ASSERT_EQ(a[i].cells.size(), b[i].cells.size());
+            for (size_t c = 0; c < a[i].cells.size(); ++c) EXPECT_EQ(a[i].cells[c].text, b[i].cells[c].text);
+        }
+    }
+}
+
+// Every ruby holds the asked count of kana, centred on the asked count of characters unless that
+// would take it past an end of its line, and its truth box holds its ink.
+TEST(SynthRuby, LengthAndBaseAreHonouredAndRubyStaysWithinItsLine) {
+    for (int base : {1, 2})
+        for (int length : {1, 3, 5}) {
+            SynthOptions o = rubyPage(6);
+            o.rubyLength = length;
+            o.rubyBase = base;
+            o.rubyGapPx = 2;
+            const auto [sheet, truth] = synthesize(o);
+            const double cell = truth.charPitch;
+            int rubies = 0, centred = 0;
+            for (const LineTruth& line : truth.pages.at(0).tiers.at(0).lines)
+                for (const RubyTruth& ruby : line.ruby) {
+                    ++rubies;
+                    EXPECT_EQ(ruby.text.size(), 3u * length) << ruby.text;
+                    const Span r = span(ruby.box), l = span(line.box);
+                    EXPECT_NEAR(r.y1 - r.y0, length * std::floor(cell / 2), 0.01);
+                    EXPECT_GE(r.y0, l.y0 - 0.01);
+                    EXPECT_LE(r.y1, l.y1 + 0.01);
+                    EXPECT_LT(darkestInside(sheet, ruby.box, 0.0), 110);
+                    // Centred on base cells: its middle is a cell's middle for one character, a
+                    // border between cells for two.
+                    const double middle = (r.y0 + r.y1) / 2 - l.y0;
+                    const double phase = std::fmod(middle + (base == 2 ? cell / 2 : 0), cell);
+                    centred += std::fabs(phase - cell / 2) < 1.0;
+                }
+            EXPECT_GT(rubies, 10);
+            // Only ruby pushed back from an end of its line sits off its base.
+            EXPECT_GE(centred * 10, rubies * 8) << length << " over " << base;
+        }
+}
+
+// A hand-set page: every character's turned box holds its ink and no ink of the text lies outside
+// the boxes; sizes, angles and places across differ from character to character.
+TEST(SynthHandSet, TurnedBoxesHoldTheirInkAndTheHandIsUneven) {
+    SynthOptions o = preset("hand-set", 2);
+    o.rotateDegrees = o.shear = o.blur = o.speckles = o.gradient = o.vignette = 0;
+    o.paperTone = 255;
+    const auto [sheet, truth] = synthesize(o);
+    ASSERT_TRUE(o.handSet);
+    std::vector<unsigned char> covered(static_cast<size_t>(sheet.width) * sheet.height, 0);
+    double smallest = 1e9, largest = 0, leftmost = 1e9, rightmost = -1e9;
+    int chars = 0, turned = 0;
+    for (const LineTruth& line : truth.pages.at(0).tiers.at(0).lines)
+        for (const CellTruth& cell : line.cells) {
+            if (cell.kind == "blank") continue;
+            ++chars;
+            EXPECT_LT(darkestInside(sheet, cell.box, 0.0), 110) << cell.text;
+            const Quad& q = cell.box;
+            const double side = std::hypot(q.p[1].x - q.p[0].x, q.p[1].y - q.p[0].y);
+            smallest = std::min(smallest, side);
+            largest = std::max(largest, side);
+            turned += std::fabs(q.p[1].y - q.p[0].y) > 0.02 * side;
+            if (&line == &truth.pages[0].tiers[0].lines[0]) {
+                const double middle = (q.p[0].x + q.p[2].x) / 2;
+                leftmost = std::min(leftmost, middle);
+                rightmost = std::max(rightmost, middle);
+            }
+            // The box and a pixel and a half round it, for the bilinear edge of the strokes.
+            const Span s = span(q);
+            const double cx = (q.p[0].x + q.p[2].x) / 2, cy = (q.p[0].y + q.p[2].y) / 2;
+            const double reach = side / 2 + 1.5;
+            const double c = (q.p[1].x - q.p[0].x) / side, n = (q.p[1].y - q.p[0].y) / side;
+            for (int y = static_cast<int>(s.y0) - 2; y <= static_cast<int>(s.y1) + 2; ++y)
+                for (int x = static_cast<int>(s.x0) - 2; x <= static_cast<int>(s.x1) + 2; ++x) {
+                    const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+                    if (std::fabs(c * dx + n * dy) <= reach && std::fabs(-n * dx + c * dy) <= reach)
+                        covered[static_cast<size_t>(y) * sheet.width + x] = 1;
+                }
+        }
+    EXPECT_GT(chars, 200);
+    const Span tier = span(truth.pages[0].tiers[0].box);
+    int outside = 0;
+    for (int y = static_cast<int>(tier.y0) - 20; y <= static_cast<int>(tier.y1) + 20; ++y)
+        for (int x = static_cast<int>(tier.x0) - 20; x <= static_cast<int>(tier.x1) + 20; ++x)
+            outside += sheet.at(x, y) < 200 && !covered[static_cast<size_t>(y) * sheet.width + x];
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(largest / smallest, 1.2);
+    EXPECT_GT(turned * 2, chars);
+    EXPECT_GT(rightmost - leftmost, 0.06 * truth.charPitch) << "the first line does not wander";
+}

@@ -37,7 +37,7 @@ void drawSliver(const SynthOptions& o, const Geometry& g, const std::vector<RowS
     // The gap leaves room for the ruby of the line nearest the page, so nothing crosses over.
     const int gap = random.between(g.cell * 6 / 10, g.cell * 11 / 10);
     const int shift = random.between(-g.cell, g.cell);
-    TextStream text(random.fork(), o.rubyRate);
+    TextStream text(random.fork(), RubyShape{o.rubyRate});
     for (int k = 0;; ++k) {
         const int x = onLeft ? right - gap - g.cell - k * g.pitch : left + gap + k * g.pitch;
         if (onLeft ? x + g.cell <= left : x >= right) break;

@@ -17,6 +17,9 @@ struct InkCanvas {
     void stamp(const GlyphBitmap& g, int x, int y);
     // Adds glyph g like stamp, its coverage scaled by strength / 255: a paler ink.
     void stampPale(const GlyphBitmap& g, int x, int y, int strength);
+    // Adds glyph g, rendered in an em box of size pixels, turned by radians (clockwise on the
+    // page) about its em box's centre, which lands at (cx, cy). Coverage is sampled bilinearly.
+    void stampTurned(const GlyphBitmap& g, int size, double cx, double cy, double radians);
     // Sets the rectangle [x0, x1) x [y0, y1) to at least the given coverage.
     void fill(int x0, int y0, int x1, int y1, unsigned char coverage);
     unsigned char& at(int x, int y) { return ink[static_cast<size_t>(y) * width + x]; }

@@ -5,6 +5,7 @@
 
 #include "beside_page.h"
 #include "frames.h"
+#include "hand_lines.h"
 #include "library_stamp.h"
 #include "text_lines.h"
 #include "text_source.h"
@@ -92,6 +93,8 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
     Geometry g;
     g.cell = std::max(4, static_cast<int>(std::lround(o.fontPoints / 72.0 * o.dpi)));
     g.pitch = std::max(g.cell, static_cast<int>(std::lround(g.cell * o.lineSpacing)));
+    g.rubyGap = o.rubyGapPx;
+    g.rubyInLine = o.rubyGapPx >= 0 || o.rubyLength > 0 || o.rubyBase > 0;
     truth.charPitch = g.cell;
     truth.linePitch = g.pitch;
     if (o.spread) {
@@ -99,13 +102,14 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
         truth.seam = Quad::box(columns.pagesLeft + pageW, 0, columns.pagesLeft + pageW, pageH);
     }
 
-    TextStream text(random.fork(), o.rubyRate);
+    TextStream text(random.fork(), RubyShape{o.rubyRate, o.rubyLength, o.rubyBase});
     SynthRandom blocks = random.fork();
     // The old-print marks draw from streams of their own, so that turning one on changes
     // neither the text nor any other mark.
     SynthRandom marks = random.fork();
     SynthRandom frameRandom = marks.fork(), stampRandom = marks.fork();
     SynthRandom sliverRandom = marks.fork(), edgeRandom = marks.fork();
+    SynthRandom handRandom = o.handSet ? marks.fork() : SynthRandom(0);
     std::vector<RowSpan> rows;  // where the tiers run, for the facing page in the sliver
     const int top = mmToPx(o.marginTopMm, o.dpi), bottom = mmToPx(o.marginBottomMm, o.dpi);
     const int inner = mmToPx(o.marginInnerMm, o.dpi), outer = mmToPx(o.marginOuterMm, o.dpi);
@@ -188,6 +192,10 @@ bool layOutSheet(const SynthOptions& o, GlyphSource& glyphs, SynthRandom& random
                     }
                 }
                 if (lineCells < 1) continue;
+                if (o.handSet) {
+                    tier.lines.push_back(fillHandLine(text, glyphs, canvas, g, x, tierTop, lineCells * g.cell, handRandom));
+                    continue;
+                }
                 tier.lines.push_back(
                     fillLine(text, glyphs, canvas, g, x, tierTop, lineCells, o.hangingStops));
             }

@@ -20,7 +20,7 @@ bool paperSize(const std::string& name, double& widthMm, double& heightMm) {
 }
 
 const char* presetList() {
-    return "novel-page, novel-spread, two-tier, rotated, magazine, report-page, old-magazine, clean-page, blank";
+    return "novel-page, novel-spread, two-tier, rotated, magazine, report-page, old-magazine, clean-page, hand-set, blank";
 }
 
 bool applyPreset(const std::string& name, SynthOptions& o) {
@@ -108,6 +108,15 @@ bool applyPreset(const std::string& name, SynthOptions& o) {
         o.fontPoints = 9.0;
         o.paperTone = 255;
         o.jpegQuality = 95;
+    } else if (name == "hand-set") {
+        // A page written by hand: every character a little off in size, place and angle, lines
+        // that wander and differ in width. Handwriting carries no ruby here.
+        o.paper = r.chance(0.5) ? "A6" : "B6";
+        o.fontPoints = r.uniform(9.0, 10.5);
+        o.lineSpacing = r.uniform(1.6, 1.9);
+        o.rubyRate = 0.0;
+        o.handSet = true;
+        scanned();
     } else if (name == "blank") {
         o.paper = "A5";
         o.header = false;

@@ -22,6 +22,10 @@ struct SynthOptions {
     bool header = true;       // running header above the text
     bool pageNumber = true;   // page number below the text
     double rubyRate = 0.08;   // share of kanji words that carry their reading as ruby
+    int rubyGapPx = -1;       // pixels from the line's edge to the ruby's ink; -1: em box flush with the line
+    int rubyLength = 0;       // kana per ruby, 1 to 5; 0: the word's whole reading
+    int rubyBase = 0;         // characters under each ruby, 1 or 2; 0: the whole word
+    bool handSet = false;     // characters of uneven size, shifted and turned, on wandering lines
     bool picture = false;     // a block that is not text (a filled box or a texture patch)
     bool horizontalBlock = false;  // a block of horizontally written lines
     bool horizontalText = false;   // the whole text in horizontal lines, as in a report
@@ -54,7 +58,7 @@ struct SynthOptions {
 };
 
 // Applies a named preset (novel-page, novel-spread, two-tier, rotated, magazine, report-page,
-// old-magazine, clean-page, blank) to options, the seed choosing the free parameters. Returns false for an unknown name.
+// old-magazine, clean-page, hand-set, blank) to options, the seed choosing the free parameters. Returns false for an unknown name.
 bool applyPreset(const std::string& name, SynthOptions& options);
 
 // The preset names, for --help.

@@ -1,5 +1,6 @@
 #include "text_lines.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -10,7 +11,7 @@ bool isStop(char32_t c) { return c == U'、' || c == U'。'; }
 
 Paragraph& TextStream::paragraph() {
     if (!has_) {
-        current_ = ::nextParagraph(random_, rubyRate_);
+        current_ = ::nextParagraph(random_, ruby_);
         has_ = true;
     }
     return current_;
@@ -46,12 +47,20 @@ LineTruth fillLine(TextStream& text, GlyphSource& glyphs, InkCanvas& canvas, con
             const int size = g.cell / 2;
             const double span = t.rubySpan * g.cell;
             const double height = static_cast<double>(t.ruby.size()) * size;
-            const double y0 = top + pos * g.cell + (span - height) / 2;
+            double y0 = top + pos * g.cell + (span - height) / 2;
+            if (g.rubyInLine) y0 = std::clamp(y0, static_cast<double>(top), top + cells * g.cell - height);
+            int rubyX = x + g.cell;
+            if (g.rubyGap >= 0) {
+                // The em boxes move so that the nearest ink of any kana stands rubyGap clear.
+                int bearing = size;
+                for (char32_t k : t.ruby) bearing = std::min(bearing, glyphs.glyph(k, size, true).left);
+                rubyX += g.rubyGap - bearing;
+            }
             RubyTruth ruby;
             ruby.text = toUtf8(t.ruby);
-            ruby.box = Quad::box(x + g.cell, y0, x + g.cell + size, y0 + height);
+            ruby.box = Quad::box(rubyX, y0, rubyX + size, y0 + height);
             for (size_t k = 0; k < t.ruby.size(); ++k) {
-                canvas.stamp(glyphs.glyph(t.ruby[k], size, true), x + g.cell,
+                canvas.stamp(glyphs.glyph(t.ruby[k], size, true), rubyX,
                              static_cast<int>(std::lround(y0)) + static_cast<int>(k) * size);
             }
             line.ruby.push_back(ruby);

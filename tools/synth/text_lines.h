@@ -11,7 +11,7 @@
 // The running text of a sheet, drawn paragraph by paragraph as lines ask for characters.
 class TextStream {
 public:
-    TextStream(SynthRandom random, double rubyRate) : random_(random), rubyRate_(rubyRate) {}
+    TextStream(SynthRandom random, const RubyShape& ruby) : random_(random), ruby_(ruby) {}
 
     bool atParagraphStart() const { return index_ == 0; }
     bool dialogue() { return paragraph().dialogue; }
@@ -27,7 +27,7 @@ private:
     Paragraph& paragraph();
 
     SynthRandom random_;
-    double rubyRate_;
+    RubyShape ruby_;
     Paragraph current_;
     bool has_ = false;
     size_t index_ = 0;
@@ -36,10 +36,13 @@ private:
 struct Geometry {
     int cell = 0;   // character size and pitch along a line
     int pitch = 0;  // line pitch
+    int rubyGap = -1;           // pixels from the line's edge to the ruby's ink; -1: em box on the edge
+    bool rubyInLine = false;    // ruby longer than its base stays within the line's length
 };
 
 // Fills one vertical line of cells cells from text, cell top-left corners at (x, top + i * cell),
-// and answers its truth. Ruby goes in the half cell right of the line; when hanging, a stop that
-// would open the next line goes in cell number cells, below the line.
+// and answers its truth. Ruby goes in the half cell right of the line (rubyGap pixels clear of it
+// when set); when hanging, a stop that would open the next line goes in cell number cells, below
+// the line.
 LineTruth fillLine(TextStream& text, GlyphSource& glyphs, InkCanvas& canvas, const Geometry& g,
                    int x, int top, int cells, bool hanging);

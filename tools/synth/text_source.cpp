@@ -43,13 +43,19 @@ void push(Paragraph& p, const char32_t* s) {
     for (; *s; ++s) p.chars.push_back(TextChar{*s, U"", 0});
 }
 
-void pushWord(Paragraph& p, const Word& w, bool withRuby) {
+void pushWord(Paragraph& p, const Word& w, bool withRuby, const RubyShape& shape) {
     const size_t start = p.chars.size();
     push(p, w.text);
-    if (withRuby && w.reading) {
-        p.chars[start].ruby = w.reading;
-        p.chars[start].rubySpan = static_cast<int>(p.chars.size() - start);
+    const int length = static_cast<int>(p.chars.size() - start);
+    if (!withRuby || !w.reading || length < shape.base) return;
+    std::u32string reading = w.reading;
+    if (shape.length > 0) {
+        std::u32string sized;
+        for (int k = 0; k < shape.length; ++k) sized += reading[static_cast<size_t>(k) % reading.size()];
+        reading = sized;
     }
+    p.chars[start].ruby = reading;
+    p.chars[start].rubySpan = shape.base > 0 ? shape.base : length;
 }
 
 template <class T, size_t N>
@@ -58,10 +64,10 @@ const T& pick(const T (&list)[N], SynthRandom& r) {
 }
 
 // One phrase: a noun with its particle, a loan word, a name, or a verb with its ending.
-void phrase(Paragraph& p, SynthRandom& r, double rubyRate) {
+void phrase(Paragraph& p, SynthRandom& r, const RubyShape& ruby) {
     const double u = r.uniform();
     if (u < 0.5) {
-        pushWord(p, pick(kKanjiWords, r), r.chance(rubyRate));
+        pushWord(p, pick(kKanjiWords, r), r.chance(ruby.rate), ruby);
         push(p, pick(kParticles, r));
     } else if (u < 0.62) {
         push(p, pick(kKatakana, r));
@@ -77,10 +83,10 @@ void phrase(Paragraph& p, SynthRandom& r, double rubyRate) {
     }
 }
 
-void sentence(Paragraph& p, SynthRandom& r, double rubyRate, bool inQuote) {
+void sentence(Paragraph& p, SynthRandom& r, const RubyShape& ruby, bool inQuote) {
     const int phrases = r.between(2, 6);
     for (int i = 0; i < phrases; ++i) {
-        phrase(p, r, rubyRate);
+        phrase(p, r, ruby);
         if (i + 1 < phrases && r.chance(0.3)) push(p, U"、");
     }
     if (r.chance(0.06)) {
@@ -98,18 +104,18 @@ void sentence(Paragraph& p, SynthRandom& r, double rubyRate, bool inQuote) {
 
 }  // namespace
 
-Paragraph nextParagraph(SynthRandom& r, double rubyRate) {
+Paragraph nextParagraph(SynthRandom& r, const RubyShape& ruby) {
     Paragraph p;
     p.dialogue = r.chance(0.25);
     if (p.dialogue) {
         push(p, U"「");
         const int n = r.between(1, 2);
-        for (int i = 0; i < n; ++i) sentence(p, r, rubyRate, i + 1 == n);
+        for (int i = 0; i < n; ++i) sentence(p, r, ruby, i + 1 == n);
         push(p, U"」");
         return p;
     }
     const int n = r.between(1, 5);
-    for (int i = 0; i < n; ++i) sentence(p, r, rubyRate, false);
+    for (int i = 0; i < n; ++i) sentence(p, r, ruby, false);
     return p;
 }
 

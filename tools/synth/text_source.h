@@ -20,8 +20,16 @@ struct Paragraph {
     bool dialogue = false;  // starts with 「 and is not indented
 };
 
-// Draws the next paragraph; rubyRate is the share of kanji words that carry their reading.
-Paragraph nextParagraph(SynthRandom& random, double rubyRate);
+// Which words carry ruby and what it holds.
+struct RubyShape {
+    double rate = 0;  // share of kanji words that carry their reading
+    int length = 0;   // kana per ruby (the reading cut or repeated); 0: the whole reading
+    int base = 0;     // characters under the ruby; a shorter word then carries none; 0: the whole word
+};
+
+// Draws the next paragraph, its ruby as shape says. The draws do not depend on the shape's
+// length and base, so that they change the ruby alone.
+Paragraph nextParagraph(SynthRandom& random, const RubyShape& shape);
 
 // A short title for running headers.
 std::u32string headerTitle(SynthRandom& random);

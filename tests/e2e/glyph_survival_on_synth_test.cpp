@@ -1,0 +1,185 @@
+// Nothing of the text is lost: generated pages go through the whole pipeline and every glyph of
+// the input, character and ruby kana, is looked for again in what was written, by its shape near
+// where its line and its base character now stand. TOVEL_GLYPH_SHEETS=N adds N sheets to each
+// check.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "glyph_match.h"
+#include "sheet_ink.h"
+#include "sheet_synth.h"
+#include "test_support.h"
+
+namespace {
+
+// A page with ruby on every kanji word that has a reading, set gap pixels from its line, of
+// length kana over base characters.
+SynthOptions rubyPage(const char* preset, uint64_t seed, int gap, int length, int base, double degrees, double shear) {
+    SynthOptions o;
+    o.seed = seed;
+    EXPECT_TRUE(applyPreset(preset, o));
+    o.rubyRate = 1.0;
+    o.rubyGapPx = gap;
+    o.rubyLength = length;
+    o.rubyBase = base;
+    o.rotateDegrees = degrees;
+    o.shear = shear;
+    return o;
+}
+
+// The ruby pages of the checks: every gap from 1 to 6 pixels, one to five kana over one or two
+// characters, turned either way by up to 1.5 degrees and sheared, on one- and two-tier pages.
+std::vector<SynthOptions> rubyPages() {
+    std::vector<SynthOptions> pages = {
+        rubyPage("novel-page", 2501, 1, 1, 1, -1.5, 0.003),  rubyPage("two-tier", 2502, 2, 2, 2, 1.5, -0.004),
+        rubyPage("novel-page", 2503, 3, 3, 1, 0.7, 0.0),     rubyPage("novel-page", 2504, 4, 4, 2, -1.1, 0.004),
+        rubyPage("two-tier", 2505, 5, 5, 1, -0.4, 0.002),    rubyPage("novel-page", 2506, 6, 5, 2, 1.3, -0.003),
+    };
+    for (int i = 0; i < envCount("TOVEL_GLYPH_SHEETS", 0); ++i)
+        pages.push_back(rubyPage(i % 2 ? "two-tier" : "novel-page", 2600 + i, 1 + i % 6, 1 + i % 5, 1 + i % 2,
+                                 -1.5 + 0.37 * (i % 9), 0.001 * (i % 9 - 4)));
+    return pages;
+}
+
+std::vector<SynthOptions> handSetPages() {
+    std::vector<SynthOptions> pages;
+    for (int i = 0; i < 3 + envCount("TOVEL_GLYPH_SHEETS", 0); ++i) {
+        SynthOptions o;
+        o.seed = 2700 + static_cast<uint64_t>(i);
+        EXPECT_TRUE(applyPreset("hand-set", o));
+        pages.push_back(o);
+    }
+    return pages;
+}
+
+// What is done to a sheet between generating it and matching: the whole pipeline, or nothing
+// and then an optional damage to the unchanged sheet.
+enum class Passage { Pipeline, Unchanged };
+
+std::string describe(const SynthOptions& o) {
+    char text[200];
+    std::snprintf(text, sizeof text, "seed %llu, %d tier(s), %.1f degrees, shear %.3f, ruby gap %d, %d over %d",
+                  static_cast<unsigned long long>(o.seed), o.tiers, o.rotateDegrees, o.shear, o.rubyGapPx,
+                  o.rubyLength, o.rubyBase);
+    return text;
+}
+
+// Matches the glyphs of every page of pages in what passage makes of them.
+template <class Damage>
+GlyphTally score(std::vector<SynthOptions> pages, Passage passage, Damage damage) {
+    TempDir dir;
+    GlyphTally t;
+    for (SynthOptions& o : pages) {
+        GreyImage sheet, written;
+        SheetTruth truth;
+        if (passage == Passage::Unchanged) {
+            // Unchanged lines must stand upright for the projection that finds them.
+            o.rotateDegrees = o.shear = 0;
+            std::string error;
+            EXPECT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
+            written = sheet;
+            damage(written, truth);
+        } else {
+            relayoutSheet(o, dir, sheet, truth, written);
+        }
+        if (written.width != sheet.width || written.height != sheet.height) {
+            ADD_FAILURE() << describe(o) << ": written at another size";
+            continue;
+        }
+        // The glyphs as printed come from the same sheet without specks of dust: a speck inside a
+        // character's box that the cleaning took away is no part of the character lost.
+        SynthOptions clean = o;
+        clean.speckles = 0;
+        GreyImage printed;
+        SheetTruth same;
+        std::string error;
+        if (!synthesizeSheet(clean, printed, same, error)) {
+            ADD_FAILURE() << error;
+            continue;
+        }
+        for (size_t p = 0; p < truth.pages.size(); ++p)
+            for (size_t k = 0; k < truth.pages[p].tiers.size(); ++k)
+                matchTierGlyphs(printed, written, truth.pages[p].tiers[k], truth.charPitch, o.rubyGapPx,
+                                describe(o) + ", tier " + std::to_string(k), t);
+    }
+    return t;
+}
+
+GlyphTally score(std::vector<SynthOptions> pages, Passage passage) {
+    return score(std::move(pages), passage, [](GreyImage&, const SheetTruth&) {});
+}
+
+// Paints the box of the truth, from the given share of its height down, in the grey of the paper
+// round it.
+void whiten(GreyImage& image, const Quad& q, double fromShare) {
+    const Box b = boundsOf(q);
+    const unsigned char paper = static_cast<unsigned char>(paperAround(image, {b.left - 6, b.right + 6, b.top - 6, b.bottom + 6}));
+    const int top = b.top + static_cast<int>((b.bottom - b.top) * fromShare);
+    for (int y = std::max(top, 0); y <= std::min(b.bottom, image.height - 1); ++y)
+        for (int x = std::max(b.left, 0); x <= std::min(b.right, image.width - 1); ++x) image.at(x, y) = paper;
+}
+
+}  // namespace
+
+// The check itself: on sheets as generated it finds every glyph whole; with the ruby painted out
+// it finds no ruby, and with the lower part of some characters painted out it finds them cut.
+TEST(GlyphsOnSheets, TheCheckFindsAnUnchangedSheetWholeAndADamagedOneNot) {
+    const std::vector<SynthOptions> pages = {rubyPage("novel-page", 2801, 2, 3, 1, 0, 0), handSetPages().front()};
+    const GlyphTally whole = score(pages, Passage::Unchanged);
+    printGlyphTally("unchanged sheets", whole);
+    EXPECT_EQ(whole.tiersRead, whole.tiers);
+    EXPECT_EQ(whole.charsFound, whole.chars);
+    EXPECT_EQ(whole.charsCut, 0);
+    EXPECT_EQ(whole.rubyKept, whole.ruby);
+    EXPECT_GT(whole.ruby, 80);
+
+    const GlyphTally noRuby = score(pages, Passage::Unchanged, [](GreyImage& image, const SheetTruth& truth) {
+        for (const PageTruth& page : truth.pages)
+            for (const TierTruth& tier : page.tiers)
+                for (const LineTruth& line : tier.lines)
+                    for (const RubyTruth& ruby : line.ruby) whiten(image, ruby.box, 0);
+    });
+    printGlyphTally("ruby painted out", noRuby);
+    EXPECT_EQ(noRuby.charsFound, noRuby.chars);
+    EXPECT_LE(noRuby.rubyKept * 100, noRuby.ruby * 2);
+
+    // Only characters with a fifth of their ink or more in the part painted out count as cut.
+    int damaged = 0;
+    const GlyphTally cut = score(pages, Passage::Unchanged, [&damaged](GreyImage& image, const SheetTruth& truth) {
+        int n = 0;
+        for (const PageTruth& page : truth.pages)
+            for (const TierTruth& tier : page.tiers)
+                for (const LineTruth& line : tier.lines)
+                    for (const CellTruth& cell : line.cells)
+                        if (cell.kind == "char" && ++n % 9 == 0) {
+                            const Box b = boundsOf(cell.box);
+                            const int paper = paperAround(image, {b.left - 6, b.right + 6, b.top - 6, b.bottom + 6});
+                            const double whole = inkOf(image, b, paper).mass;
+                            const double lower = inkOf(image, {b.left, b.right, b.top + (b.bottom - b.top) * 6 / 10, b.bottom}, paper).mass;
+                            damaged += lower >= 0.2 * whole;
+                            whiten(image, cell.box, 0.6);
+                        }
+    });
+    printGlyphTally("lower part of every ninth character painted out", cut);
+    EXPECT_GE(cut.charsCut * 10, damaged * 9);
+    EXPECT_LE(cut.charsFound, cut.chars - damaged);
+}
+
+// Ruby close to its base character, of every length, on turned and sheared pages keeps its ink
+// and its place beside its base character.
+TEST(GlyphsOnSheets, RubyAtEveryGapKeepsItsInkBesideItsBase) {
+    const GlyphTally t = score(rubyPages(), Passage::Pipeline);
+    printGlyphTally("ruby pages through the pipeline", t);
+    EXPECT_GE(t.rubyKept * 100, t.ruby * 99);
+    EXPECT_GE(t.charsFound * 1000, t.chars * 995);
+}
+
+// Uneven hand-set characters on wandering lines are all found again, none of them cut.
+TEST(GlyphsOnSheets, HandSetCharactersAreAllFoundAndNoneCut) {
+    const GlyphTally t = score(handSetPages(), Passage::Pipeline);
+    printGlyphTally("hand-set pages through the pipeline", t);
+    EXPECT_GE(t.charsFound * 1000, t.chars * 995);
+    EXPECT_EQ(t.charsCut, 0);
+}
