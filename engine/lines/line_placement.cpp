@@ -211,26 +211,42 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row) {
     }
 }
 
-void evenNarrowBands(VerticalBandList& columns) {
-    for (uint32_t i = 0; i < columns.count(); ++i) {
+void fitNarrowBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
+    for (uint32_t i = 1; i < columns.count(); ++i) {
         VerticalBand& c = columns[i];
-        if (c.type != 5) continue;
-        const int top = c.xRightTop - c.xLeftTop + 1, bottom = c.xRightBottom - c.xLeftBottom + 1;
-        const int wide = std::max(top, bottom);
-        // Edges that cross at one end say nothing about the band's width there.
-        if (std::min(top, bottom) < 1 || !lopsidedBand(c)) continue;
-        const int w = std::max(std::min(top, bottom), (wide + 1) / 2);
-        const bool keepLeft = i > 0 && columns[i - 1].type == 4;
-        // Only ever narrowed: each new edge stays within the band's old ones, so the band takes
-        // nothing from its neighbours.
-        auto narrow = [w, keepLeft](int& left, int& right) {
-            if (right - left + 1 <= w) return;
-            const int newLeft = keepLeft ? left : (left + right - (w - 1)) / 2;
-            left = newLeft;
-            right = newLeft + w - 1;
-        };
-        narrow(c.xLeftTop, c.xRightTop);
-        narrow(c.xLeftBottom, c.xRightBottom);
+        const VerticalBand& line = columns[i - 1];
+        if (c.type != 5 || line.type != 4) continue;
+        const VerticalBand* next = i + 1 < columns.count() ? &columns[i + 1] : nullptr;
+        // Offsets right of the line's right edge: the band's own span at either end, cut to the
+        // room between the line and the next band.
+        const int from = std::max(std::min(c.xLeftTop - line.xRightTop, c.xLeftBottom - line.xRightBottom), 1);
+        const int to = std::max(c.xRightTop - line.xRightTop, c.xRightBottom - line.xRightBottom);
+        int least = to + 1, most = from - 1;
+        for (int y = std::max(c.yTop, 0); y <= std::min(c.yBottom, image.height - 1); ++y) {
+            const int base = edgeAt(y, line.yTop, line.xRightTop, line.yBottom, line.xRightBottom);
+            const int limit = next ? edgeAt(y, next->yTop, next->xLeftTop, next->yBottom, next->xLeftBottom) - 1 : row.xRight;
+            const int x0 = std::max(base + from, 0), x1 = std::min({base + to, limit, image.width - 1});
+            const unsigned char* pixels = image.pixels.data() + static_cast<size_t>(y) * image.width;
+            for (int x = x0; x <= x1; ++x)
+                if (pixels[x] < 128) {
+                    least = std::min(least, x - base);
+                    break;
+                }
+            for (int x = x1; x >= x0; --x)
+                if (pixels[x] < 128) {
+                    most = std::max(most, x - base);
+                    break;
+                }
+        }
+        if (most < least) continue;  // no ink: the band keeps its edges
+        c.xLeftTop = line.xRightTop + least;
+        c.xLeftBottom = line.xRightBottom + least;
+        c.xRightTop = line.xRightTop + most;
+        c.xRightBottom = line.xRightBottom + most;
+        if (next) {
+            c.xRightTop = std::max(std::min(c.xRightTop, next->xLeftTop - 1), c.xLeftTop);
+            c.xRightBottom = std::max(std::min(c.xRightBottom, next->xLeftBottom - 1), c.xLeftBottom);
+        }
     }
 }
 
@@ -405,7 +421,6 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const Grou
         trace("line left in place: its text would be stretched %.2f times.\n", sourceLength < 1 ? 0.0 : stretch);
         return 0;
     }
-
     HorizontalBandList rows;
     if (band.yTop < destTop) {
         HorizontalBand above = body;

@@ -26,13 +26,13 @@ void removeColumnFillers(VerticalBandList& columns);
 // line pressed between two bands may stay narrower than its group.
 void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 
-// Gives every narrow band (type 5: ruby, marks beside a line) much wider at one end than at the
-// other one width along its length: its narrower end's, but at least half its wider end's, by
-// narrowing the wider end only. An edge drawn out past the band's ink would otherwise stretch
-// that ink across by the difference. The band keeps the edge it shares with a text line just
-// left of it (the line its ruby belongs to), else its middle.
-// A caller must know: a band whose edges cross at one end is left alone.
-void evenNarrowBands(VerticalBandList& columns);
+// Lays every narrow band attached to a text line (type 5: its ruby, marks beside it) along that
+// line at the span of its ink: both edges parallel to the line's right edge, from the ink's
+// nearest to its farthest column right of it, searched within the band's own span at either end
+// and the room before the next band. An edge drawn out past the ink, or short of it at one end,
+// would otherwise squeeze the ruby across or leave part of it to the gap, where it moves apart
+// from its base. A caller must know: a band without ink there keeps its edges.
+void fitNarrowBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row);
 
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
 // row: a text line with a group takes its group's width, every other band its own width times

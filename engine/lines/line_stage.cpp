@@ -160,9 +160,9 @@ int analyzeLines(GreyImage& image, double waveX, double waveY, VerticalBandList&
     std::vector<std::vector<int>> groups;
     groupLines(columns, row, nullptr, 1.29, 0.893, "line group: ", groups);
 
-    // A ruby band drawn out past its ink is evened first: the room it leaves the line after it
-    // is then its real width when that line is laid on its ink.
-    evenNarrowBands(columns);
+    // A ruby band is laid on its ink first: the room it leaves the line after it is then its
+    // real width when that line is laid on its ink.
+    fitNarrowBands(image, columns, row);
     followLineLeans(image, columns, row);
     equalizeLineWidths(columns, row);
     insertColumnFillers(0, columns, row);

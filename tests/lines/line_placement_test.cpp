@@ -136,34 +136,43 @@ TEST(LinePlacement, ALinePressedNarrowDoesNotDrawItsWholeGroupNarrower) {
     EXPECT_NEAR(scaleOf(2), scaleOf(6), 0.01);
 }
 
-TEST(LinePlacement, ANarrowBandDrawnOutPastItsInkTakesOneWidthAlongItsLength) {
-    // Ruby right of a line, found 15 wide at the top and drawn out to 28 at the bottom: it keeps
-    // the edge it shares with its line and is 15 wide at both ends. A band standing alone keeps
-    // its middle; one whose ends nearly agree keeps its edges; one whose narrow end is a sliver
-    // keeps half its wide end there, and one whose edges cross at an end is left alone. No band
-    // ever grows into its neighbours.
+TEST(LinePlacement, ANarrowBandIsLaidAlongItsLineAtTheSpanOfItsInk) {
+    // Ruby right of an upright line, its kana at columns 55 .. 69 near the top and 57 .. 66 near
+    // the foot; the band was found 50 .. 64 at the top and drawn out to 52 .. 79 at the bottom:
+    // it comes out 55 .. 69 at both ends, holding all its ink. Right of a slanted line (120 ..
+    // 149 at the top, 130 .. 159 at the foot) the ruby follows the slant. A band without ink
+    // keeps its edges; so does one that follows no text line. No band passes its neighbour.
+    GreyImage image = filled(300, 200, [](int x, int y) {
+        const bool topKana = y >= 20 && y < 40 && x >= 55 && x <= 69;
+        const bool footKana = y >= 150 && y < 170 && x >= 57 && x <= 66;
+        const int slanted = edgeAt(y, 0, 149, 199, 159);  // the slanted line's right edge
+        const bool slantedKana = y >= 60 && y < 80 && x >= slanted + 4 && x <= slanted + 12;
+        const bool squeezedKana = y >= 100 && y < 110 && x >= 243 && x <= 260;
+        return topKana || footKana || slantedKana || squeezedKana ? 0 : 255;
+    });
     VerticalBand ruby = uprightBand(50, 64, 0, 199, 5);
     ruby.xLeftBottom = 52;
     ruby.xRightBottom = 79;
-    VerticalBand alone = uprightBand(2, 11, 0, 199, 5);
-    alone.xLeftBottom = -3;
-    alone.xRightBottom = 16;
-    VerticalBand sliver = uprightBand(250, 250, 0, 199, 5);
-    sliver.xRightBottom = 269;
-    VerticalBand crossed = uprightBand(280, 275, 0, 199, 5);
-    crossed.xLeftBottom = 270;
-    crossed.xRightBottom = 285;
-    VerticalBandList columns = verticalList({alone, line(20, 45), ruby, line(100, 133), uprightBand(200, 210, 0, 199, 5),
-                                             line(220, 240), sliver, crossed});
-    columns[4].xRightBottom = 212;
-    evenNarrowBands(columns);
+    VerticalBand slanted = uprightBand(120, 149, 0, 199, 4);
+    slanted.xLeftBottom = 130;
+    slanted.xRightBottom = 159;
+    getLineInfo(slanted).lineGroup = 0;
+    VerticalBand slantedRuby = uprightBand(151, 170, 0, 199, 5);
+    slantedRuby.xLeftBottom = 161;
+    slantedRuby.xRightBottom = 180;
+    VerticalBandList columns = verticalList({uprightBand(2, 11, 0, 199, 5), line(20, 45), ruby, line(100, 110), slanted,
+                                             slantedRuby, line(200, 230), uprightBand(240, 250, 0, 199, 5),
+                                             uprightBand(255, 270, 0, 199, 5)});
+    fitNarrowBands(image, columns, tier());
     EXPECT_EQ(xEdges(columns[0]), (std::vector<int>{2, 11, 2, 11}));
-    EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{50, 64, 52, 66}));
-    EXPECT_EQ(xEdges(columns[4]), (std::vector<int>{200, 210, 200, 212}));
-    EXPECT_EQ(xEdges(columns[6]), (std::vector<int>{250, 250, 250, 259}));
-    EXPECT_EQ(xEdges(columns[7]), (std::vector<int>{280, 275, 270, 285}));
+    EXPECT_EQ(xEdges(columns[2]), (std::vector<int>{55, 69, 55, 69}));
+    EXPECT_EQ(xEdges(columns[5]), (std::vector<int>{153, 161, 163, 171}));
+    // The kana reach 260, but the next band starts at 255.
+    EXPECT_EQ(xEdges(columns[7]), (std::vector<int>{243, 250, 243, 250}));
+    EXPECT_EQ(xEdges(columns[8]), (std::vector<int>{255, 270, 255, 270}));
     // Text lines are left to the line stage's own measures.
     EXPECT_EQ(xEdges(columns[1]), (std::vector<int>{20, 45, 20, 45}));
+    EXPECT_EQ(xEdges(columns[4]), (std::vector<int>{120, 149, 130, 159}));
 }
 
 TEST(LinePlacement, FillersCoverTheGapsAndNoColumnIsLeftBetweenTouchingColumns) {
