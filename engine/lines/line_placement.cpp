@@ -132,6 +132,29 @@ private:
     std::vector<int> means_, typicals_;
 };
 
+// The dark pixels (below 128) of the strip, columns x0 .. x1, between the body's edges, and in
+// *lost those whose place after the body is stretched from destTop .. destBottom would fall
+// outside rows keepTop .. keepBottom, where the resampling cannot put them.
+long long bodyInk(const GreyImage& image, const HorizontalBand& body, int x0, int x1, int destTop, int destBottom,
+                  int keepTop, int keepBottom, long long* lost) {
+    long long ink = 0;
+    *lost = 0;
+    const double destRows = destBottom - destTop + 1;
+    for (int x = std::max(x0, 0); x <= std::min(x1, image.width - 1); ++x) {
+        const int top = edgeAt(x, body.xLeft, body.yTopLeft, body.xRight, body.yTopRight);
+        const int bottom = edgeAt(x, body.xLeft, body.yBottomLeft, body.xRight, body.yBottomRight);
+        const double rows = bottom - top + 1;
+        if (rows < 1) continue;
+        for (int y = std::max(top, 0); y <= std::min(bottom, image.height - 1); ++y) {
+            if (image.at(x, y) >= 128) continue;
+            ++ink;
+            const double dest = destTop + (y - top) * destRows / rows;
+            if (dest < keepTop || dest >= keepBottom + 1) ++*lost;
+        }
+    }
+    return ink;
+}
+
 }  // namespace
 
 void insertColumnFillers(int m, VerticalBandList& columns, const HorizontalBand& row) {
@@ -421,6 +444,16 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const Grou
         trace("line left in place: its text would be stretched %.2f times.\n", sourceLength < 1 ? 0.0 : stretch);
         return 0;
     }
+    // Nothing of the line's ink may be lost to the re-layout: a line whose text would run past
+    // its band's ends (a line longer than its group's grid holds, one that wanders down past
+    // the others) stays whole where it is.
+    long long lost = 0;
+    const long long ink = bodyInk(image, body, xLeftLimit, xRightLimit, destTop, destBottom, band.yTop, band.yBottom, &lost);
+    if (ink > 0 && lost > ink / 200) {
+        trace("line left in place: %.1f %% of its ink would fall past its band.\n", 100.0 * static_cast<double>(lost) / static_cast<double>(ink));
+        return 0;
+    }
+
     HorizontalBandList rows;
     if (band.yTop < destTop) {
         HorizontalBand above = body;

@@ -50,7 +50,7 @@ TEST(PinnedOutputs, GeneratedSheetsOfEveryKindComeOutAsPinned) {
         {"novel-spread", 7102, true, "sheet-tovel-1.png", 0xc80d7a094d4d2de1ull},
         {"two-tier", 7103, false, "sheet-tovel.png", 0x655678c80dabe540ull},
         {"rotated", 7104, false, "sheet-tovel.png", 0xc971fdaa60f93e2bull},
-        {"magazine", 7105, false, "sheet-tovel.png", 0x93fca3ea2b2a22a5ull},
+        {"magazine", 7105, false, "sheet-tovel.png", 0x0b20977cf61d8d99ull},
         {"old-magazine", 7106, false, "sheet-tovel.png", 0xe2f9fe7bf607fdd6ull},
     };
     for (const Pinned& p : sheets) {

@@ -259,6 +259,26 @@ int placedBottom(int markTop, int smallLastChar) {
 
 }  // namespace
 
+TEST(LinePlacement, ALineWhoseTextWouldRunPastItsBandStaysWhereItIs) {
+    // Twelve characters, rows 20 .. 445, on a grid of pitch 40 from row 20: stretched by 40 / 36
+    // they would end near row 490, past the band's last row 479, and lose their last character.
+    PlacedLine line(12);
+    const GreyImage before = line.image;
+    {
+        TraceCapture trace;
+        EXPECT_EQ(line.place(470, 40.0f, 36.0), 0);
+        EXPECT_NE(trace.text().find("of its ink would fall past its band"), std::string::npos) << trace.text();
+    }
+    for (int y = 0; y < before.height; ++y) ASSERT_EQ(line.image.at(20, y), before.at(20, y)) << y;
+    // On a grid that holds it the same line is moved and stretched.
+    PlacedLine fitting(10);
+    const GreyImage unmoved = fitting.image;
+    EXPECT_EQ(fitting.place(470, 40.0f, 36.0), 0);
+    int changed = 0;
+    for (int y = 0; y < unmoved.height; ++y) changed += fitting.image.at(20, y) != unmoved.at(20, y);
+    EXPECT_GT(changed, 20);
+}
+
 TEST(LinePlacement, ALineEndingInASmallMarkEndsHigherUnlessItHangs) {
     const int ordinary = placedBottom(0, 0);
     // A small mark well below the last character (gap over 0.3 H): the body ends 0.3 H higher.
