@@ -24,9 +24,11 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
 // character's size: every 8-connected patch of dark pixels (under 128) whose bounds are at least
 // least pixels one way and at most most pixels both ways keeps the pixels within two of those
 // bounds. Straight dark runs longer than most pixels, down or across, are rules (a frame, the
-// line between two columns), not marks: a glyph touching one is judged on its own.
+// line between two columns), not marks: a glyph touching one is judged on its own. A patch that
+// touches the ink of the band beside the strip (bandLeft, bandRight: a band lies there) is that
+// band's own ink reaching out of it (a stroke, a dakuten, a stop), and stays whatever its size.
 void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
-                               int rightTop, int rightBottom, int least, int most) {
+                               int rightTop, int rightBottom, int least, int most, bool bandLeft, bool bandRight) {
     if (rightTop < leftTop && rightBottom < leftBottom) return;
     const int y0 = std::max(clip.yTopLeft, 0), y1 = std::min(clip.yBottomLeft, image.height - 1);
     if (y1 < y0) return;
@@ -74,6 +76,7 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
         for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
             if (cell(x, y) || !dark(x, y)) continue;
             Keep b{x, x, y, y};
+            bool touches = false;
             cell(x, y) = 1;
             stack.assign(1, {x, y});
             while (!stack.empty()) {
@@ -81,6 +84,15 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                 stack.pop_back();
                 b.left = std::min(b.left, px), b.right = std::max(b.right, px);
                 b.top = std::min(b.top, py), b.bottom = std::max(b.bottom, py);
+                const size_t r = static_cast<size_t>(py - y0);
+                if ((bandLeft && px == from[r]) || (bandRight && px == to[r])) {
+                    const int outside = px == from[r] && bandLeft ? px - 1 : px + 1;
+                    for (int dy = -1; dy <= 1 && !touches; ++dy) {
+                        const int ny = py + dy;
+                        touches = outside >= 0 && outside < image.width && ny >= 0 && ny < image.height &&
+                                  image.at(outside, ny) < 128;
+                    }
+                }
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) {
                         const int nx = px + dx, ny = py + dy;
@@ -90,7 +102,7 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                     }
             }
             const int bw = b.right - b.left + 1, bh = b.bottom - b.top + 1;
-            if ((bw >= least || bh >= least) && bw <= most && bh <= most)
+            if (touches || ((bw >= least || bh >= least) && bw <= most && bh <= most))
                 kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
         }
     for (int y = y0; y <= y1; ++y)
@@ -151,22 +163,24 @@ void eraseOutsidePages(GreyImage& image, VerticalBandList& bands, const Horizont
         least = std::max(static_cast<int>(0.3 * typical), 1);
         most = static_cast<int>(1.5 * typical);
     }
-    auto whiten = [&](int leftTop, int leftBottom, int rightTop, int rightBottom) {
+    auto whiten = [&](int leftTop, int leftBottom, int rightTop, int rightBottom, bool bandLeft, bool bandRight) {
         if (most < 0) {
             whitenColumns(image, clip, leftTop, leftBottom, rightTop, rightBottom);
         } else {
-            whitenColumnsKeepingMarks(image, clip, leftTop, leftBottom, rightTop, rightBottom, least, most);
+            whitenColumnsKeepingMarks(image, clip, leftTop, leftBottom, rightTop, rightBottom, least, most, bandLeft,
+                                      bandRight);
         }
     };
     const VerticalBand& first = bands[0];
     const VerticalBand& last = bands[n - 1];
-    if (clip.xLeft <= first.xLeftTop) whiten(clip.xLeft, clip.xLeft, first.xLeftTop - 1, first.xLeftBottom - 1);
+    if (clip.xLeft <= first.xLeftTop) whiten(clip.xLeft, clip.xLeft, first.xLeftTop - 1, first.xLeftBottom - 1, false, true);
     for (uint32_t i = 1; i < n; ++i) {
         const VerticalBand& a = bands[i - 1];
         const VerticalBand& b = bands[i];
-        whiten(a.xRightTop + 1, a.xRightBottom + 1, b.xLeftTop - 1, b.xLeftBottom - 1);
+        whiten(a.xRightTop + 1, a.xRightBottom + 1, b.xLeftTop - 1, b.xLeftBottom - 1, true, true);
     }
-    if (last.xRightTop <= clip.xRight) whiten(last.xRightTop + 1, last.xRightBottom + 1, clip.xRight, clip.xRight);
+    if (last.xRightTop <= clip.xRight)
+        whiten(last.xRightTop + 1, last.xRightBottom + 1, clip.xRight, clip.xRight, true, false);
     for (VerticalBand& band : bands) {
         if (band.type == 2) eraseOutsideRows(image, band.rows(), band);
     }

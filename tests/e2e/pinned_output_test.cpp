@@ -46,12 +46,12 @@ std::string hex(uint64_t v) {
 
 TEST(PinnedOutputs, GeneratedSheetsOfEveryKindComeOutAsPinned) {
     const Pinned sheets[] = {
-        {"novel-page", 7101, false, "sheet-tovel.png", 0xbfb932edcdd38a68ull},
-        {"novel-spread", 7102, true, "sheet-tovel-1.png", 0xc80d7a094d4d2de1ull},
-        {"two-tier", 7103, false, "sheet-tovel.png", 0x655678c80dabe540ull},
-        {"rotated", 7104, false, "sheet-tovel.png", 0xc971fdaa60f93e2bull},
-        {"magazine", 7105, false, "sheet-tovel.png", 0x0b20977cf61d8d99ull},
-        {"old-magazine", 7106, false, "sheet-tovel.png", 0xe2f9fe7bf607fdd6ull},
+        {"novel-page", 7101, false, "sheet-tovel.png", 0x0ea898bf79cc3510ull},
+        {"novel-spread", 7102, true, "sheet-tovel-1.png", 0xdcdde3738f15aa3dull},
+        {"two-tier", 7103, false, "sheet-tovel.png", 0x7eaed667b75dccedull},
+        {"rotated", 7104, false, "sheet-tovel.png", 0xb5205204cb1ab20bull},
+        {"magazine", 7105, false, "sheet-tovel.png", 0x9ee5a0543a757c4bull},
+        {"old-magazine", 7106, false, "sheet-tovel.png", 0x7ff4adaec49f23a2ull},
     };
     for (const Pinned& p : sheets) {
         TempDir dir;

@@ -148,6 +148,27 @@ TEST(EraseOutsideText, AMarkOfACharactersSizeBetweenTheColumnsOfATierStays) {
     EXPECT_EQ(darkPixels(image, 31, 60, 59, 100), 0);
 }
 
+TEST(EraseOutsideText, InkReachingOutOfAColumnStaysWhateverItsSize) {
+    // Columns 20 wide at 10 .. 29 and 60 .. 79, a glyph in the first from row 30 to 49. Out of it
+    // reach a stroke tip (x 30 .. 32 at rows 35 .. 36) and a two-pixel mark touching its edge
+    // diagonally (x 30, rows 50 .. 51); a mark as small standing one column off (x 31) and a
+    // speck in the middle of the gap are dust and go.
+    GreyImage image = inked(100, 120, [](int x, int y) {
+        const bool glyph = x >= 12 && x <= 29 && y >= 30 && y <= 49;
+        const bool tip = x >= 30 && x <= 32 && y >= 35 && y <= 36;
+        const bool touching = x == 30 && y >= 50 && y <= 51;
+        const bool apart = x == 31 && y >= 70 && y <= 71;
+        const bool speck = x == 45 && y == 90;
+        return glyph || tip || touching || apart || speck;
+    });
+    whitenAroundTwoColumns(image);
+    EXPECT_EQ(darkPixels(image, 30, 35, 33, 37), 6);
+    EXPECT_EQ(darkPixels(image, 30, 50, 31, 52), 2);
+    EXPECT_EQ(darkPixels(image, 31, 70, 32, 72), 0);
+    EXPECT_EQ(darkPixels(image, 45, 90, 46, 91), 0);
+    EXPECT_EQ(darkPixels(image, 12, 30, 30, 50), 18 * 20);
+}
+
 TEST(EraseOutsideText, AGlyphTouchingARuleBetweenColumnsStaysAndTheRuleGoes) {
     // Columns 20 wide at 10 .. 29 and 60 .. 79. Between them a rule from top to bottom at x 35
     // (a frame), a glyph 10 x 10 touching it, and a stroke 4 wide and 12 tall standing alone
