@@ -262,17 +262,7 @@ std::vector<Run> outputLines(const GreyImage& out, Box area, double em, size_t e
     std::vector<long long> columns(static_cast<size_t>(reach.right - reach.left + 1), 0);
     for (int y = reach.top; y <= reach.bottom; ++y)
         for (int x = reach.left; x <= reach.right; ++x) columns[static_cast<size_t>(x - reach.left)] += dark(out, x, y);
-    const std::vector<Run> runs = runsOf(columns, reach.left);
-    std::vector<Run> lines;
-    for (const Run& r : runs)
-        if (r.size() >= 0.8 * em) lines.push_back(r);
-    for (const Run& r : runs) {
-        if (r.size() >= 0.8 * em || r.size() < 0.3 * em) continue;
-        const bool apart = std::none_of(lines.begin(), lines.end(), [&](const Run& l) {
-            return r.first - l.last <= 0.5 * em && l.first - r.last <= 0.5 * em;
-        });
-        if (apart) lines.push_back(r);
-    }
+    std::vector<Run> lines = lineRuns(runsOf(columns, reach.left), em);
     // Ruby set close to the next line may touch it once cleaning has thickened the strokes: while
     // lines are missing, a run wider than a line and its ruby is cut at its palest column.
     while (lines.size() < expected) {

@@ -55,19 +55,7 @@ void checkTier(const GreyImage& out, const GreyImage& in, const TierTruth& tier,
     std::vector<long long> columns(static_cast<size_t>(right - left + 1), 0);
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x) columns[static_cast<size_t>(x - left)] += dark(out, x, y);
-    // Lines are the runs at least 0.8 em wide: ruby (half size) and specks are narrower. A line
-    // of narrow marks only (closing brackets) stands apart, where ruby runs beside a line.
-    const std::vector<Run> runs = runsOf(columns, left);
-    std::vector<Run> lines;
-    for (const Run& r : runs)
-        if (r.size() >= 0.8 * em) lines.push_back(r);
-    for (const Run& r : runs) {
-        if (r.size() >= 0.8 * em || r.size() < 0.3 * em) continue;
-        const bool apart = std::none_of(lines.begin(), lines.end(), [&](const Run& l) {
-            return r.first - l.last <= 0.5 * em && l.first - r.last <= 0.5 * em;
-        });
-        if (apart) lines.push_back(r);
-    }
+    std::vector<Run> lines = lineRuns(runsOf(columns, left), em);
     std::sort(lines.begin(), lines.end(), [](const Run& a, const Run& b) { return a.first > b.first; });
     t.lines += static_cast<int>(tier.lines.size());
     if (lines.size() != tier.lines.size()) {

@@ -17,6 +17,20 @@ std::vector<Run> runsOf(const std::vector<long long>& profile, int offset) {
     return runs;
 }
 
+std::vector<Run> lineRuns(const std::vector<Run>& runs, double em) {
+    std::vector<Run> lines;
+    for (const Run& r : runs)
+        if (r.size() >= 0.8 * em) lines.push_back(r);
+    for (const Run& r : runs) {
+        if (r.size() >= 0.8 * em || r.size() < 0.3 * em) continue;
+        const bool apart = std::none_of(lines.begin(), lines.end(), [&](const Run& l) {
+            return r.first - l.last <= 0.5 * em && l.first - r.last <= 0.5 * em;
+        });
+        if (apart) lines.push_back(r);
+    }
+    return lines;
+}
+
 Box boundsOf(const Quad& q) {
     Box b{1 << 30, -(1 << 30), 1 << 30, -(1 << 30)};
     for (const Point& p : q.p) {

@@ -22,6 +22,12 @@ struct Run {
 // The runs of non-zero entries of profile, whose entry 0 stands at position offset.
 std::vector<Run> runsOf(const std::vector<long long>& profile, int offset);
 
+// The runs of a column projection that stand for text lines, characters em pixels wide: those
+// at least 0.8 em wide (ruby, half size, and specks are narrower), and a run of narrow marks
+// (closing brackets) at least 0.3 em wide that stands apart from them, where ruby would run
+// beside a line. In the order of runs.
+std::vector<Run> lineRuns(const std::vector<Run>& runs, double em);
+
 // The middle element of v (the upper one of an even count); v must not be empty.
 template <class T>
 T median(std::vector<T> v) {
