@@ -185,8 +185,8 @@ TEST(GlyphsOnSheets, RubyAtEveryGapKeepsItsInkBesideItsBase) {
     const GlyphTally t = score(rubyPages(), Passage::Pipeline);
     printGlyphTally("ruby pages through the pipeline", t);
     // The aim is 99 % of the kana. On turned two-tier pages with ruby longer than its base some
-    // still move off their base (a line band found lopsided is narrowed about its middle, not its
-    // ink's): 97.9 % are kept, and this holds 97.5 %.
+    // still move off their base (the columns found there are lopsided, wide at one end and narrow
+    // at the other): 97.9 % are kept, and this holds 97.5 %.
     EXPECT_GE(t.rubyKept * 1000, t.ruby * 975);
     EXPECT_GE(t.charsFound * 1000, t.chars * 995);
     EXPECT_EQ(t.charsCut, 0);
