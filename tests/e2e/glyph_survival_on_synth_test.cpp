@@ -9,6 +9,7 @@
 
 #include "glyph_match.h"
 #include "sheet_ink.h"
+#include "sheet_run.h"
 #include "sheet_synth.h"
 #include "test_support.h"
 
@@ -58,14 +59,6 @@ std::vector<SynthOptions> handSetPages() {
 // and then an optional damage to the unchanged sheet.
 enum class Passage { Pipeline, Unchanged };
 
-std::string describe(const SynthOptions& o) {
-    char text[200];
-    std::snprintf(text, sizeof text, "seed %llu, %d tier(s), %.1f degrees, shear %.3f, ruby gap %d, %d over %d",
-                  static_cast<unsigned long long>(o.seed), o.tiers, o.rotateDegrees, o.shear, o.rubyGapPx,
-                  o.rubyLength, o.rubyBase);
-    return text;
-}
-
 // Matches the glyphs of every page of pages in what passage makes of them.
 template <class Damage>
 GlyphTally score(std::vector<SynthOptions> pages, Passage passage, Damage damage) {
@@ -84,25 +77,8 @@ GlyphTally score(std::vector<SynthOptions> pages, Passage passage, Damage damage
         } else {
             relayoutSheet(o, dir, sheet, truth, written);
         }
-        if (written.width != sheet.width || written.height != sheet.height) {
-            ADD_FAILURE() << describe(o) << ": written at another size";
-            continue;
-        }
-        // The glyphs as printed come from the same sheet without specks of dust: a speck inside a
-        // character's box that the cleaning took away is no part of the character lost.
-        SynthOptions clean = o;
-        clean.speckles = 0;
-        GreyImage printed;
-        SheetTruth same;
         std::string error;
-        if (!synthesizeSheet(clean, printed, same, error)) {
-            ADD_FAILURE() << error;
-            continue;
-        }
-        for (size_t p = 0; p < truth.pages.size(); ++p)
-            for (size_t k = 0; k < truth.pages[p].tiers.size(); ++k)
-                matchTierGlyphs(printed, written, truth.pages[p].tiers[k], truth.charPitch, o.rubyGapPx,
-                                describe(o) + ", tier " + std::to_string(k), t);
+        if (!matchSheetGlyphs(o, truth, written, t, error)) ADD_FAILURE() << error;
     }
     return t;
 }

@@ -13,6 +13,7 @@
 #include "pipeline/image_io.h"
 #include "pipeline/layo.h"
 #include "sheet_ink.h"
+#include "sheet_run.h"
 #include "sheet_synth.h"
 #include "test_support.h"
 

@@ -26,5 +26,16 @@ struct GlyphTally {
 void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth& tier, double em,
                      int rubyGap, const std::string& where, GlyphTally& t);
 
+// One line naming the sheet o describes: seed, tiers, turn, shear and ruby.
+std::string describeSheet(const SynthOptions& o);
+
+// Matches every tier of the sheet o describes (truth its truth) in written, what the pipeline
+// wrote for it, and adds what it finds to t. The glyphs as printed are taken from the same sheet
+// generated without specks of dust: a speck inside a character's box that cleaning took away is no
+// part of the character lost. False, with error set, when written is not of the sheet's size or
+// the sheet cannot be generated.
+bool matchSheetGlyphs(const SynthOptions& o, const SheetTruth& truth, const GreyImage& written, GlyphTally& t,
+                      std::string& error);
+
 // Prints the tally's figures on one paragraph, headed by title.
 void printGlyphTally(const char* title, const GlyphTally& t);

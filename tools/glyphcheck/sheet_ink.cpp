@@ -3,9 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "pipeline/image_io.h"
-#include "pipeline/layo.h"
-
 std::vector<Run> runsOf(const std::vector<long long>& profile, int offset) {
     std::vector<Run> runs;
     for (int i = 0; i < static_cast<int>(profile.size()); ++i) {
@@ -71,17 +68,4 @@ int paperAround(const GreyImage& image, Box b) {
     if (greys.empty()) return 255;
     std::nth_element(greys.begin(), greys.begin() + static_cast<long>(greys.size() * 3 / 4), greys.end());
     return greys[greys.size() * 3 / 4];
-}
-
-void relayoutSheet(const SynthOptions& o, const TempDir& dir, GreyImage& sheet, SheetTruth& truth,
-                   GreyImage& written) {
-    std::string error;
-    ASSERT_TRUE(synthesizeSheet(o, sheet, truth, error)) << error;
-    const std::string in = dir / "sheet.png", out = dir / "sheet-out.png";
-    ASSERT_EQ(saveGreyImage(in.c_str(), sheet), 0);
-    {
-        TraceCapture quiet;
-        ASSERT_EQ(runLayo(in.c_str(), out.c_str(), LayoOptions(), defaultLayoStages()), 0);
-    }
-    ASSERT_EQ(loadGreyImage((dir / "sheet-out-tovel.png").c_str(), written), 0);
 }

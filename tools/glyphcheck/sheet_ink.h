@@ -1,6 +1,5 @@
 // Reading ink back from generated sheets and from what the pipeline wrote for them: boxes of the
-// truth in pixels, runs of a projection, the ink of a box against its paper, and one sheet run
-// through the whole pipeline in-process.
+// truth in pixels, runs of a projection, the ink of a box against its paper.
 #pragma once
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 
 #include "core/grey_image.h"
 #include "sheet_synth.h"
-#include "test_support.h"
 
 inline bool dark(const GreyImage& image, int x, int y) { return image.at(x, y) < 128; }
 
@@ -60,8 +58,3 @@ Ink inkOf(const GreyImage& image, Box b, int paper);
 // the lighter quarter of the box's pixels (a character covers far less than three quarters).
 // 255 for a box wholly outside the image.
 int paperAround(const GreyImage& image, Box b);
-
-// Generates the sheet o describes, runs it through the whole pipeline with default options in
-// dir and reads back what was written. Fails the test (fatally) when any step fails.
-void relayoutSheet(const SynthOptions& o, const TempDir& dir, GreyImage& sheet, SheetTruth& truth,
-                   GreyImage& written);

@@ -565,6 +565,32 @@ void matchTierGlyphs(const GreyImage& in, const GreyImage& out, const TierTruth&
     }
 }
 
+std::string describeSheet(const SynthOptions& o) {
+    char text[200];
+    std::snprintf(text, sizeof text, "seed %llu, %d tier(s), %.1f degrees, shear %.3f, ruby gap %d, %d over %d",
+                  static_cast<unsigned long long>(o.seed), o.tiers, o.rotateDegrees, o.shear, o.rubyGapPx,
+                  o.rubyLength, o.rubyBase);
+    return text;
+}
+
+bool matchSheetGlyphs(const SynthOptions& o, const SheetTruth& truth, const GreyImage& written, GlyphTally& t,
+                      std::string& error) {
+    SynthOptions clean = o;
+    clean.speckles = 0;
+    GreyImage printed;
+    SheetTruth same;
+    if (!synthesizeSheet(clean, printed, same, error)) return false;
+    if (written.width != printed.width || written.height != printed.height) {
+        error = describeSheet(o) + ": written at another size";
+        return false;
+    }
+    for (size_t p = 0; p < truth.pages.size(); ++p)
+        for (size_t k = 0; k < truth.pages[p].tiers.size(); ++k)
+            matchTierGlyphs(printed, written, truth.pages[p].tiers[k], truth.charPitch, o.rubyGapPx,
+                            describeSheet(o) + ", tier " + std::to_string(k), t);
+    return true;
+}
+
 void printGlyphTally(const char* title, const GlyphTally& t) {
     auto percent = [](int a, int b) { return b > 0 ? 100.0 * a / b : 100.0; };
     std::printf("%s: %d tiers (%d read); characters found %d of %d (%.2f %%), cut %d; ruby kana kept %d of %d (%.2f %%)",
