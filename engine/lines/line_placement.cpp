@@ -132,27 +132,36 @@ private:
     std::vector<int> means_, typicals_;
 };
 
-// The dark pixels (below 128) of the strip, columns x0 .. x1, between the body's edges, and in
-// *lost those whose place after the body is stretched from destTop .. destBottom would fall
-// outside rows keepTop .. keepBottom, where the resampling cannot put them.
-long long bodyInk(const GreyImage& image, const HorizontalBand& body, int x0, int x1, int destTop, int destBottom,
-                  int keepTop, int keepBottom, long long* lost) {
-    long long ink = 0;
-    *lost = 0;
+// The dark pixels (below 128) of the strip, columns x0 .. x1, between the body's edges whose place
+// after the body is stretched from destTop .. destBottom would fall outside rows keepTop ..
+// keepBottom, where the resampling cannot put them; in *ink all of the strip's dark pixels, counted
+// only when some are lost (a place grows with the row, so the lost rows are read from either end
+// inwards and the rest is not read at all).
+long long lostInk(const GreyImage& image, const HorizontalBand& body, int x0, int x1, int destTop, int destBottom,
+                  int keepTop, int keepBottom, long long* ink) {
+    long long lost = 0;
+    *ink = 0;
     const double destRows = destBottom - destTop + 1;
+    auto dark = [&image](int x, int y) { return image.at(x, y) < 128; };
     for (int x = std::max(x0, 0); x <= std::min(x1, image.width - 1); ++x) {
         const int top = edgeAt(x, body.xLeft, body.yTopLeft, body.xRight, body.yTopRight);
         const int bottom = edgeAt(x, body.xLeft, body.yBottomLeft, body.xRight, body.yBottomRight);
         const double rows = bottom - top + 1;
         if (rows < 1) continue;
-        for (int y = std::max(top, 0); y <= std::min(bottom, image.height - 1); ++y) {
-            if (image.at(x, y) >= 128) continue;
-            ++ink;
-            const double dest = destTop + (y - top) * destRows / rows;
-            if (dest < keepTop || dest >= keepBottom + 1) ++*lost;
-        }
+        auto place = [&](int y) { return destTop + (y - top) * destRows / rows; };
+        const int first = std::max(top, 0), last = std::min(bottom, image.height - 1);
+        int y = first;
+        for (; y <= last && place(y) < keepTop; ++y) lost += dark(x, y);
+        for (int z = last; z >= y && place(z) >= keepBottom + 1; --z) lost += dark(x, z);
     }
-    return ink;
+    if (lost == 0) return 0;
+    for (int x = std::max(x0, 0); x <= std::min(x1, image.width - 1); ++x) {
+        const int top = edgeAt(x, body.xLeft, body.yTopLeft, body.xRight, body.yTopRight);
+        const int bottom = edgeAt(x, body.xLeft, body.yBottomLeft, body.xRight, body.yBottomRight);
+        if (bottom < top) continue;
+        for (int y = std::max(top, 0); y <= std::min(bottom, image.height - 1); ++y) *ink += dark(x, y);
+    }
+    return lost;
 }
 
 }  // namespace
@@ -447,9 +456,9 @@ int placeLine(const HorizontalBandList& characters, GreyImage& image, const Grou
     // Nothing of the line's ink may be lost to the re-layout: a line whose text would run past
     // its band's ends (a line longer than its group's grid holds, one that wanders down past
     // the others) stays whole where it is.
-    long long lost = 0;
-    const long long ink = bodyInk(image, body, xLeftLimit, xRightLimit, destTop, destBottom, band.yTop, band.yBottom, &lost);
-    if (ink > 0 && lost > ink / 200) {
+    long long ink = 0;
+    const long long lost = lostInk(image, body, xLeftLimit, xRightLimit, destTop, destBottom, band.yTop, band.yBottom, &ink);
+    if (lost > 0 && lost > ink / 200) {
         trace("line left in place: %.1f %% of its ink would fall past its band.\n", 100.0 * static_cast<double>(lost) / static_cast<double>(ink));
         return 0;
     }
