@@ -23,6 +23,7 @@
 
 #include "books/archive_book.h"
 #include "books/pdf_book.h"
+#include "core/heap_reuse.h"
 #include "core/stage_clock.h"
 #include "core/trace.h"
 #include "pipeline/image_io.h"
@@ -155,6 +156,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured, also into a file
+    keepFreedSheetMemory();
     initImageIo();
     silenceTrace();
     synth = fs::absolute(synth).string();

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "core/arrays.h"
+#include "core/heap_reuse.h"
 #include "core/progress.h"
 #include "core/trace.h"
 #include "books/book_job.h"
@@ -176,6 +177,7 @@ unsigned char formatCode(const std::string& name) {
 int main(int argc, char** argv) {
     useUtf8Locale();
     setArrayErrorFunction(nullptr);
+    keepFreedSheetMemory();
     initImageIo();
 
     AppSettings settings;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/arrays.h"
+#include "core/heap_reuse.h"
 #include "pipeline/image_io.h"
 
 void useUtf8Locale() {
@@ -19,6 +20,7 @@ void useUtf8Locale() {
 void prepareProcess(AppSettings& settings) {
     useUtf8Locale();
     setArrayErrorFunction(nullptr);
+    keepFreedSheetMemory();
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
     settings.iniPath = iniPathIn(ec ? std::string() : cwd.string());

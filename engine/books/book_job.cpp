@@ -123,7 +123,8 @@ bool assembleBook(BookKind kind, const BookContents& contents, const std::vector
         const std::vector<std::string>& files = written[page++];
         for (size_t k = 0; k < files.size(); ++k) {
             // A divided spread becomes NAME-1 (the right page) and NAME-2.
-            const std::string suffix = files.size() > 1 ? "-" + std::to_string(k + 1) : "";
+            std::string suffix;
+            if (files.size() > 1) suffix.append("-").append(std::to_string(k + 1));
             entries.push_back(ArchiveEntryOut{BookItem::kPage, stemOf(item.entryName) + suffix + extensionOf(files[k]),
                                               files[k], item.modified, item.mode});
         }
