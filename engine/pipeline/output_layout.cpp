@@ -42,42 +42,55 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
         if (from[r] <= to[r]) x0 = std::min(x0, from[r]), x1 = std::max(x1, to[r]);
     }
     if (x1 < x0) return;
-    const int w = x1 - x0 + 1;
-    auto inStrip = [&](int x, int y) {
-        const size_t r = static_cast<size_t>(y - y0);
-        return y >= y0 && y <= y1 && x >= from[r] && x <= to[r];
-    };
-    std::vector<unsigned char> seen(static_cast<size_t>(w) * from.size(), 0);
-    auto cell = [&](int x, int y) -> unsigned char& { return seen[static_cast<size_t>(y - y0) * w + (x - x0)]; };
+    const int w = x1 - x0 + 1, h = y1 - y0 + 1;
     struct Keep {
         int left, right, top, bottom;
     };
-    auto dark = [&](int x, int y) { return inStrip(x, y) && image.at(x, y) < 128; };
-    // Rules are set aside before the marks are gathered: marked seen, they join no patch.
-    for (int x = x0; x <= x1; ++x)
-        for (int y = y0; y <= y1;) {
-            int end = y;
-            while (end <= y1 && dark(x, end)) ++end;
-            if (end - y > most)
-                for (int k = y; k < end; ++k) cell(x, k) = 1;
-            y = std::max(end, y + 1);
+    // The strip's dark pixels, and the pixels already taken by a rule or a patch, over the
+    // strip's bounding box.
+    std::vector<unsigned char> ink(static_cast<size_t>(w) * h, 0), seen(ink.size(), 0);
+    for (int r = 0; r < h; ++r) {
+        const unsigned char* row = &image.at(0, y0 + r);
+        unsigned char* inkRow = ink.data() + static_cast<size_t>(r) * w;
+        for (int x = from[static_cast<size_t>(r)]; x <= to[static_cast<size_t>(r)]; ++x) inkRow[x - x0] = row[x] < 128;
+    }
+    auto at = [w, x0, y0](std::vector<unsigned char>& map, int x, int y) -> unsigned char& {
+        return map[static_cast<size_t>(y - y0) * w + (x - x0)];
+    };
+    // Rules are set aside before the marks are gathered: marked seen, they join no patch. The
+    // runs down the columns are followed a row at a time, each column keeping its run's length.
+    std::vector<int> runDown(static_cast<size_t>(w) + 1, 0);
+    for (int r = 0; r <= h; ++r) {
+        for (int i = 0; i < w; ++i) {
+            if (r < h && ink[static_cast<size_t>(r) * w + i]) {
+                ++runDown[static_cast<size_t>(i)];
+                continue;
+            }
+            const int run = runDown[static_cast<size_t>(i)];
+            if (run > most)
+                for (int k = r - run; k < r; ++k) seen[static_cast<size_t>(k) * w + i] = 1;
+            runDown[static_cast<size_t>(i)] = 0;
         }
-    for (int y = y0; y <= y1; ++y)
-        for (int x = x0; x <= x1;) {
-            int end = x;
-            while (end <= x1 && dark(end, y)) ++end;
-            if (end - x > most)
-                for (int k = x; k < end; ++k) cell(k, y) = 1;
-            x = std::max(end, x + 1);
+    }
+    for (int r = 0; r < h; ++r) {
+        const unsigned char* inkRow = &ink[static_cast<size_t>(r) * w];
+        unsigned char* seenRow = &seen[static_cast<size_t>(r) * w];
+        for (int i = 0; i < w;) {
+            int end = i;
+            while (end < w && inkRow[end]) ++end;
+            if (end - i > most) std::fill(seenRow + i, seenRow + end, 1);
+            i = std::max(end, i + 1);
         }
+    }
+    auto dark = [&](int x, int y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1 && at(ink, x, y); };
     std::vector<Keep> kept;
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
         for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
-            if (cell(x, y) || !dark(x, y)) continue;
+            if (!at(ink, x, y) || at(seen, x, y)) continue;
             Keep b{x, x, y, y};
             bool touches = false;
-            cell(x, y) = 1;
+            at(seen, x, y) = 1;
             stack.assign(1, {x, y});
             while (!stack.empty()) {
                 const auto [px, py] = stack.back();
@@ -96,8 +109,8 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) {
                         const int nx = px + dx, ny = py + dy;
-                        if (!dark(nx, ny) || cell(nx, ny)) continue;
-                        cell(nx, ny) = 1;
+                        if (!dark(nx, ny) || at(seen, nx, ny)) continue;
+                        at(seen, nx, ny) = 1;
                         stack.push_back({nx, ny});
                     }
             }
@@ -105,13 +118,20 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
             if (touches || ((bw >= least || bh >= least) && bw <= most && bh <= most))
                 kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
         }
-    for (int y = y0; y <= y1; ++y)
-        for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
-            const bool keep = std::any_of(kept.begin(), kept.end(), [&](const Keep& k) {
-                return x >= k.left && x <= k.right && y >= k.top && y <= k.bottom;
-            });
-            if (!keep) image.at(x, y) = 255;
-        }
+    // The kept boxes, cut to the bounding box, are marked in ink (no longer needed), then every
+    // strip pixel outside them is whitened.
+    std::fill(ink.begin(), ink.end(), 0);
+    for (const Keep& k : kept) {
+        const int left = std::max(k.left, x0), right = std::min(k.right, x1);
+        for (int y = std::max(k.top, y0); y <= std::min(k.bottom, y1) && left <= right; ++y)
+            std::fill(&at(ink, left, y), &at(ink, right, y) + 1, 1);
+    }
+    for (int r = 0; r < h; ++r) {
+        unsigned char* row = &image.at(0, y0 + r);
+        const unsigned char* keepRow = ink.data() + static_cast<size_t>(r) * w;
+        for (int x = from[static_cast<size_t>(r)]; x <= to[static_cast<size_t>(r)]; ++x)
+            if (!keepRow[x - x0]) row[x] = 255;
+    }
 }
 
 // Whitens the strip of page between two edges, each given by its y at the page's left and right
