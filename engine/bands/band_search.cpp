@@ -132,15 +132,15 @@ std::vector<FoundBand> searchBands(const Frame& f, GreyImage& work, const BandSe
         if (inverted || speck) {
             // Ink that a tilted line passes, or a speck before the first band: erased, and the
             // search goes on from the same edge.
-            whitenBetween(wf, work, prev.shifted(1), inverted ? e.lo : e.hi);
+            whitenAndRecount(wf, work, prev.shifted(1), inverted ? e.lo : e.hi, inked);
             if (rejectedBefore && e.lo == lastRejected.lo && e.hi == lastRejected.hi) {
-                whitenBetween(wf, work, prev.shifted(1), B.hi);
+                whitenAndRecount(wf, work, prev.shifted(1), B.hi, inked);
             }
             rejectedBefore = true;
             lastRejected = e;
             continue;
         }
-        whitenBetween(wf, work, prev.shifted(1), e.hi);
+        whitenAndRecount(wf, work, prev.shifted(1), e.hi, inked);
         found.push_back(FoundBand{e.lo, e.hi, m});
         trace("*");
         prev = e.hi;
@@ -186,7 +186,7 @@ std::vector<FoundBand> searchParts(const Frame& f, GreyImage& work, const BandSe
         found.push_back(FoundBand{part.lo, part.hi, 0});
         trace("*");
         if (last) break;
-        whitenBetween(wf, work, prev.shifted(1), part.hi);
+        whitenAndRecount(wf, work, prev.shifted(1), part.hi, inked);
         s = part.hi.slant();
         first = false;
         prev = part.hi;

@@ -77,6 +77,22 @@ Frame rowWorkFrame(const VerticalBand& region, const GreyImage& image, GreyImage
 
 namespace {
 
+// Given counts of inked positions (before[s - s0] counts those of s0 .. s - 1, up to s1), how
+// far positions lo .. hi can move right with no inked position among those they come to pass:
+// the first inked position from lo + 1 on, less hi + 1. INT64_MAX when none lies ahead, 0 or less
+// when one lies at hi + 1 or before.
+int64_t blankAhead(const int* before, int s0, int s1, int64_t lo, int64_t hi) {
+    const int64_t from = std::max<int64_t>(lo + 1, s0);
+    if (from > s1) return INT64_MAX;
+    const int* start = before + (from - s0);
+    const int64_t near = std::min<int64_t>(hi + 1, s1);
+    if (near >= from && before[near + 1 - s0] != *start) return 0;
+    const int* end = before + (s1 - s0) + 2;
+    const int* inked = std::upper_bound(start + 1, end, *start);
+    if (inked == end) return INT64_MAX;
+    return (s0 + (inked - before) - 1) - hi - 1;
+}
+
 // A line's pixels, row by row (column by column): the position advances with integer steps
 // instead of a division per row and equals the edge formula's rounding, trunc((2n + d) / (2d))
 // with n = (t - t0) * b + (t1 - t) * a, kept as a floor quotient q and remainder r in [0, 2d).
@@ -143,6 +159,28 @@ public:
                 step(q, r);
             }
         }
+    }
+
+    bool usesBlocks() const { return blocks_ != nullptr; }
+
+    // How many shifts right keep every block the line passes free of ink by the frame's block
+    // counts: each shifted line is then walked without visiting a pixel. 0 without block counts.
+    int64_t blankBlockShifts() const {
+        if (!blocks_) return 0;
+        int64_t q = q_, r = r_, shifts = INT64_MAX;
+        const int* before = blocks_;
+        for (int t = from_; t <= to_; t += Frame::kBlockRun, before += blockStride_) {
+            const int last = std::min(to_, t + Frame::kBlockRun - 1);
+            int64_t lastQ = q, lastR = r;
+            advance(lastQ, lastR, last - t);
+            const int64_t first = position(q, r), end = position(lastQ, lastR);
+            shifts = std::min(shifts, blankAhead(before, s0_, s1_, std::min(first, end), std::max(first, end)));
+            if (shifts <= 0) return 0;
+            q = lastQ;
+            r = lastR;
+            step(q, r);
+        }
+        return shifts;
     }
 
 private:
@@ -386,60 +424,141 @@ bool passesBlank(const Frame& f, const Line& l) {
 
 }  // namespace
 
+namespace {
+
+// Where a frame's ink counts lie in their vector: the whole-run counts, then those of each block,
+// every one positions + 1 long.
+struct CountLayout {
+    int positions = 0, from = 0, to = -1, blocks = 0;
+    size_t stride = 1;
+};
+
+CountLayout countLayout(const Frame& f) {
+    CountLayout c;
+    c.positions = std::max(f.s1 - f.s0 + 1, 0);
+    c.from = std::max(f.t0, f.runFirst());
+    c.to = std::min(f.t1, f.runLast());
+    c.blocks = c.to >= c.from ? (c.to - c.from) / Frame::kBlockRun + 1 : 0;
+    c.stride = static_cast<size_t>(c.positions) + 1;
+    return c;
+}
+
+// The first pixel of position s (one inside the image) at run coordinate 0.
+const unsigned char* positionStart(const Frame& f, int s) {
+    return f.image->pixels.data() + (s - f.moveFirst()) * f.sStride() - f.runFirst() * f.tStride();
+}
+
+// True when block b holds darkness at the position whose pixels start at p (positionStart).
+bool blockInked(const Frame& f, const CountLayout& c, const unsigned char* p, int b) {
+    const int first = c.from + b * Frame::kBlockRun, count = std::min(Frame::kBlockRun, c.to - first + 1);
+    int darkest = 0;
+    spanDarkness(p + first * f.tStride(), f.tStride(), count, bufferOf(f), darkest);
+    return darkest > 0;
+}
+
+bool inImage(const Frame& f, int s) { return s >= f.moveFirst() && s < f.moveEnd(); }
+
+}  // namespace
+
 void countInkedPositions(Frame& f, std::vector<int>& counts) {
-    const int n = std::max(f.s1 - f.s0 + 1, 0);
-    const int from = std::max(f.t0, f.runFirst()), to = std::min(f.t1, f.runLast());
-    const int blocks = to >= from ? (to - from) / Frame::kBlockRun + 1 : 0;
-    // The whole-run counts first, then the counts of each block, every one n + 1 long.
-    const size_t stride = static_cast<size_t>(n) + 1;
-    counts.assign(stride + stride * static_cast<size_t>(blocks), 0);
-    int* perBlock = counts.data() + stride;
-    for (int i = 0; i < n; ++i) {
+    const CountLayout c = countLayout(f);
+    counts.assign(c.stride + c.stride * static_cast<size_t>(c.blocks), 0);
+    int* perBlock = counts.data() + c.stride;
+    for (int i = 0; i < c.positions; ++i) {
         const int s = f.s0 + i;
+        const unsigned char* p = inImage(f, s) ? positionStart(f, s) : nullptr;
         bool inked = false;
-        if (s >= f.moveFirst() && s < f.moveEnd()) {
-            const unsigned char* p = f.image->pixels.data() + (s - f.moveFirst()) * f.sStride() - f.runFirst() * f.tStride();
-            for (int b = 0; b < blocks; ++b) {
-                const int first = from + b * Frame::kBlockRun, count = std::min(Frame::kBlockRun, to - first + 1);
-                int darkest = 0;
-                spanDarkness(p + first * f.tStride(), f.tStride(), count, bufferOf(f), darkest);
-                int* before = perBlock + static_cast<size_t>(b) * stride;
-                before[i + 1] = before[i] + (darkest > 0 ? 1 : 0);
-                inked = inked || darkest > 0;
-            }
-        } else {
-            for (int b = 0; b < blocks; ++b) {
-                int* before = perBlock + static_cast<size_t>(b) * stride;
-                before[i + 1] = before[i];
-            }
+        for (int b = 0; b < c.blocks; ++b) {
+            const bool here = p && blockInked(f, c, p, b);
+            int* before = perBlock + static_cast<size_t>(b) * c.stride;
+            before[i + 1] = before[i] + (here ? 1 : 0);
+            inked = inked || here;
         }
         counts[static_cast<size_t>(i) + 1] = counts[static_cast<size_t>(i)] + (inked ? 1 : 0);
     }
     f.inkedBefore = counts.data();
-    f.blockInkedBefore = blocks > 0 ? perBlock : nullptr;
-    f.blockStart = from;
-    f.blockStride = static_cast<int>(stride);
+    f.blockInkedBefore = c.blocks > 0 ? perBlock : nullptr;
+    f.blockStart = c.from;
+    f.blockStride = static_cast<int>(c.stride);
 }
 
-bool isClear(const Frame& f, const Line& l, int percent, int cap) {
-    if (passesBlank(f, l)) return true;
+void whitenAndRecount(const Frame& f, GreyImage& image, const Line& lo, const Line& hi, std::vector<int>& counts) {
+    whitenBetween(f, image, lo, hi);
+    if (f.inkedBefore != counts.data()) return;
+    const CountLayout c = countLayout(f);
+    const int iLo = std::max(std::min({lo.a, lo.b, hi.a, hi.b}), f.s0) - f.s0;
+    const int iHi = std::min(std::max({lo.a, lo.b, hi.a, hi.b}), f.s1) - f.s0;
+    if (iLo > iHi) return;
+    // Positions iLo .. iHi are counted again; past them each count drops by what was lost before,
+    // and stays where nothing was.
+    auto recount = [&](int* before, auto&& inkedAt) {
+        int oldBefore = before[iLo];
+        for (int i = iLo; i < c.positions; ++i) {
+            const int oldAfter = before[i + 1];
+            if (i > iHi && before[i] == oldBefore) break;
+            const bool here = i <= iHi ? inkedAt(i) : oldAfter != oldBefore;
+            before[i + 1] = before[i] + (here ? 1 : 0);
+            oldBefore = oldAfter;
+        }
+    };
+    int* perBlock = counts.data() + c.stride;
+    for (int b = 0; b < c.blocks; ++b)
+        recount(perBlock + static_cast<size_t>(b) * c.stride,
+                [&](int i) { return inImage(f, f.s0 + i) && blockInked(f, c, positionStart(f, f.s0 + i), b); });
+    recount(counts.data(), [&](int i) {
+        for (int b = 0; b < c.blocks; ++b) {
+            const int* before = perBlock + static_cast<size_t>(b) * c.stride;
+            if (before[i + 1] != before[i]) return true;
+        }
+        return false;
+    });
+}
+
+namespace {
+
+// isClear's answer, and whether the line was answered by the frame's counts alone, without a
+// pixel read: it then passes no ink.
+struct LineTest {
+    bool clear = true;
+    bool blank = true;
+};
+
+LineTest testLine(const Frame& f, const Line& l, int percent, int cap) {
+    LineTest test;
+    if (passesBlank(f, l)) return test;
     // Darkness is never negative, so a sum over the limit at the end was over it at the first
     // pixel that passed it: summing span by span answers as pixel by pixel would.
     const int limit = f.limit(percent);
     int sum = 0;
-    bool clear = true;
     const Buffer buffer = bufferOf(f);
-    LineWalk(f, l).run([&sum, &clear, limit, cap, &buffer](const unsigned char* p, int64_t stride, int count, int) {
+    LineWalk(f, l).run([&sum, &test, limit, cap, &buffer](const unsigned char* p, int64_t stride, int count, int) {
+        test.blank = false;
         int darkest = 0;
         sum += spanDarkness(p, stride, count, buffer, darkest);
         if (darkest > cap || sum > limit) {
-            clear = false;
+            test.clear = false;
             return false;
         }
         return true;
     });
-    return clear;
+    return test;
 }
+
+// How many lines right of l are certainly clear because the frame's counts show no ink at any
+// position they pass (each sums 0): by the block counts where a walk of l uses them, else by
+// the whole-run counts over l's span of positions.
+int blankShifts(const Frame& f, const Line& l) {
+    if (!f.inkedBefore) return 0;
+    const LineWalk walk(f, l);
+    int64_t shifts = walk.blankBlockShifts();
+    if (!walk.usesBlocks())
+        shifts = blankAhead(f.inkedBefore, f.s0, f.s1, std::min(l.a, l.b), std::max(l.a, l.b));
+    return static_cast<int>(std::clamp<int64_t>(shifts, 0, INT_MAX));
+}
+
+}  // namespace
+
+bool isClear(const Frame& f, const Line& l, int percent, int cap) { return testLine(f, l, percent, cap).clear; }
 
 int ink(const Frame& f, const Line& l, double& weighted, int* darkest) {
     if (passesBlank(f, l)) return 0;
@@ -526,13 +645,23 @@ struct SweepState {
 // Moves the line right while the next line is clear. True when the next line lies beyond the
 // region: st.line is then that line.
 bool sweepStraight(const Frame& f, const SweepRequest& r, SweepState& st) {
+    // A line that passes no ink is clear whatever the limit and cap; the lines after it that
+    // pass none either are taken without a walk.
+    const bool blankIsClear = f.limit(r.percent) >= 0 && r.cap >= 0;
+    int knownClear = 0;
     for (;;) {
         const Line next = st.line.shifted(1);
         if (f.beyond(next)) {
             st.line = next;
             return true;
         }
-        if (!isClear(f, next, r.percent, r.cap)) return false;
+        if (knownClear > 0) {
+            --knownClear;
+        } else {
+            const LineTest test = testLine(f, next, r.percent, r.cap);
+            if (!test.clear) return false;
+            if (test.blank && blankIsClear) knownClear = blankShifts(f, next);
+        }
         st.line = next;
         st.lastMove = next;
         ++st.steps;

@@ -190,6 +190,11 @@ HorizontalBand rowBand(int t0, int t1, const Line& lo, const Line& hi);
 // Whitens, in image, the part of the frame's region between lines lo and hi (both included).
 void whitenBetween(const Frame& f, GreyImage& image, const Line& lo, const Line& hi);
 
+// whitenBetween on the image the frame reads, then its ink counts (made by countInkedPositions
+// into counts) counted again over the positions whitened, so that probes step over the emptied
+// blocks. A frame whose counts are not in counts is only whitened.
+void whitenAndRecount(const Frame& f, GreyImage& image, const Line& lo, const Line& hi, std::vector<int>& counts);
+
 // Run coordinates t0 .. t1 holding a pixel of grey value below 107 between lines lo and hi:
 // the number from the first such to the last (0 when none).
 int inkRunSpan(const Frame& f, const Line& lo, const Line& hi);

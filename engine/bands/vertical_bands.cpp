@@ -82,7 +82,7 @@ void findVerticalBands1(VerticalBandList& pages, const HorizontalBand& region, c
             // edge comes back), the same probes would return for ever: the line of ink the left
             // edge stopped at is erased with it, so that every round makes progress.
             const bool again = rejectedBefore && left == lastRejected;
-            probes::whitenBetween(f, work, prev.shifted(1), again ? left : left.shifted(-1));
+            probes::whitenAndRecount(f, work, prev.shifted(1), again ? left : left.shifted(-1), inked);
             rejectedBefore = true;
             lastRejected = left;
             first = false;
@@ -90,7 +90,7 @@ void findVerticalBands1(VerticalBandList& pages, const HorizontalBand& region, c
         }
         appendBand(pages, region, left, right);
         trace("*");
-        probes::whitenBetween(f, work, prev.shifted(1), right);
+        probes::whitenAndRecount(f, work, prev.shifted(1), right, inked);
         prev = right;
         first = false;
         round = 0;

@@ -72,6 +72,68 @@ TEST(LineProbes, AWorkCopyFromAColumnOnReadsAsACopyWhitenedBeforeIt) {
         }
 }
 
+TEST(LineProbes, SweepsTakingBlankLinesOnTheCountsStopWhereWalksDo) {
+    // Two columns of specks with wide white between them: a sweep whose line passes no ink by the
+    // counts moves on without walking, and must stop at the same line as one that walks every
+    // step, also when the counts are stale (ink whitened after they were made) and when the
+    // limit lets lines through light ink.
+    GreyImage image = filled(150, 400, [seed = uint32_t{5}](int x, int) mutable {
+        nextNoise(seed);
+        const bool column = (x >= 40 && x < 55) || (x >= 110 && x < 125);
+        return column && (seed >> 24) < 40 ? 90 + static_cast<int>((seed >> 8) % 120) : 255;
+    });
+    const HorizontalBand region = levelBand(0, 149, 0, 399, 0);
+    const probes::Frame plain = probes::columnFrame(region, image);
+    GreyImage work;
+    probes::Frame counted = probes::columnWorkFrame(region, image, work);
+    std::vector<int> counts;
+    probes::countInkedPositions(counted, counts);
+    GreyImage staleWork;
+    probes::Frame stale = probes::columnWorkFrame(region, image, staleWork);
+    std::vector<int> staleCounts;
+    probes::countInkedPositions(stale, staleCounts);
+    probes::whitenBetween(stale, staleWork, probes::Line{40, 40}, probes::Line{54, 54});
+    GreyImage whitened = image;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 40; x < 55; ++x) whitened.at(x, y) = 255;
+    const probes::Frame whitenedPlain = probes::columnFrame(region, whitened);
+    for (int start = 0; start < 130; start += 7)
+        for (int slant : {0, 3, -3, 40, -40, 150})
+            for (int percent : {0, 2, 10})
+                for (int cap : {255, 120}) {
+                    probes::SweepRequest r;
+                    r.percent = percent;
+                    r.cap = cap;
+                    r.variants = 1;
+                    r.tiltLimit = 0;
+                    const probes::Line from{start, start - slant};
+                    const probes::Line walked = probes::sweepToInk(plain, from, r);
+                    ASSERT_EQ(walked, probes::sweepToInk(counted, from, r)) << start << ", " << slant;
+                    ASSERT_EQ(probes::sweepToInk(whitenedPlain, from, r), probes::sweepToInk(stale, from, r))
+                        << start << ", " << slant << " on stale counts";
+                }
+}
+
+TEST(LineProbes, WhiteningRecountsTheInkOfThePositionsItEmptied) {
+    // After whitening between two lines, slanted or not, at the start, in the middle or at the
+    // end of the region, the counts must be those of a frame counted afresh.
+    const GreyImage image = speckled(11, 8);
+    const HorizontalBand region = levelBand(10, 140, -5, 390, 0);
+    const std::pair<probes::Line, probes::Line> strips[] = {
+        {{10, 10}, {30, 30}}, {{60, 70}, {75, 90}}, {{100, 90}, {101, 91}}, {{130, 135}, {160, 170}}, {{50, 50}, {40, 40}}};
+    GreyImage work;
+    probes::Frame f = probes::columnWorkFrame(region, image, work);
+    std::vector<int> counts;
+    probes::countInkedPositions(f, counts);
+    for (const auto& [lo, hi] : strips) {
+        probes::whitenAndRecount(f, work, lo, hi, counts);
+        probes::Frame fresh = f;
+        std::vector<int> freshCounts;
+        probes::countInkedPositions(fresh, freshCounts);
+        ASSERT_EQ(counts, freshCounts) << "after whitening from " << lo.a << " to " << hi.b;
+    }
+}
+
 TEST(LineProbes, PullingBackALineFromPastTheRegionEnds) {
     // Past the region a line counts no pixel and is always clear: straightening it must stop
     // there rather than walk it right for ever.
