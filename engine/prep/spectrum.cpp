@@ -83,28 +83,52 @@ bool analyseSpectrum(const GreyImage& image, int& fx1, int& fy1, int& fx2, int& 
     const int ox = (W - NX) / 2, oy = (H - NY) / 2;
     const int half = NX / 2 + 1;
 
-    FftwBuffer<double> in(static_cast<size_t>(NX) * NY);
-    FftwBuffer<fftw_complex> out(static_cast<size_t>(half) * NY);
-    if (!in.data || !out.data) return false;
-    fftw_plan plan;
-    {
-        std::lock_guard<std::mutex> lock(g_planLock);
-        plan = fftw_plan_dft_r2c_2d(NY, NX, in.data, out.data, FFTW_ESTIMATE);
-    }
-    if (!plan) return false;
-    for (int y = 0; y < NY; ++y) {
-        const unsigned char* row = &image.at(ox, oy + y);
-        double* dst = in.data + static_cast<size_t>(y) * NX;
-        for (int x = 0; x < NX; ++x) dst[x] = row[x];
-    }
-    fftw_execute(plan);
-    {
-        std::lock_guard<std::mutex> lock(g_planLock);
-        fftw_destroy_plan(plan);
-    }
+    // Only the bins of the search window are read, and by the transform's symmetry they all lie in
+    // a few columns k1: those are all that is transformed down the rows, after the transform along
+    // each row. A full two-dimensional transform would go down every column, with two sheet-sized
+    // buffers.
+    auto storedColumn = [NX](int k1) {
+        k1 = ((k1 % NX) + NX) % NX;
+        return k1 > NX / 2 ? NX - k1 : k1;
+    };
+    int k1Lo = NX, k1Hi = -1;
+    for (int f = fxLo; f <= fxHi; ++f)
+        for (const int k1 : {storedColumn(f), storedColumn(NX - f)}) k1Lo = std::min(k1Lo, k1), k1Hi = std::max(k1Hi, k1);
+    if (k1Hi < k1Lo) k1Lo = k1Hi = 0;  // no window: one column stands in
+    const int columnsKept = k1Hi - k1Lo + 1;
 
-    // P(k1, k2) for any bin: the transform stores k1 <= NX/2; the rest follow from
-    // P(k1, k2) = P(NX - k1, NY - k2).
+    FftwBuffer<double> row(static_cast<size_t>(NX));
+    FftwBuffer<fftw_complex> rowBins(static_cast<size_t>(half));
+    FftwBuffer<fftw_complex> kept(static_cast<size_t>(columnsKept) * NY);  // column k1Lo + c at c * NY
+    if (!row.data || !rowBins.data || !kept.data) return false;
+    fftw_plan alongRow, downColumns;
+    {
+        std::lock_guard<std::mutex> lock(g_planLock);
+        alongRow = fftw_plan_dft_r2c_1d(NX, row.data, rowBins.data, FFTW_ESTIMATE);
+        downColumns = fftw_plan_many_dft(1, &NY, columnsKept, kept.data, nullptr, 1, NY, kept.data, nullptr, 1, NY,
+                                         FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+    if (alongRow && downColumns) {
+        for (int y = 0; y < NY; ++y) {
+            const unsigned char* pixels = &image.at(ox, oy + y);
+            for (int x = 0; x < NX; ++x) row.data[x] = pixels[x];
+            fftw_execute(alongRow);
+            for (int c = 0; c < columnsKept; ++c) {
+                kept.data[static_cast<size_t>(c) * NY + y][0] = rowBins.data[k1Lo + c][0];
+                kept.data[static_cast<size_t>(c) * NY + y][1] = rowBins.data[k1Lo + c][1];
+            }
+        }
+        fftw_execute(downColumns);
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_planLock);
+        if (alongRow) fftw_destroy_plan(alongRow);
+        if (downColumns) fftw_destroy_plan(downColumns);
+    }
+    if (!alongRow || !downColumns) return false;
+
+    // P(k1, k2) for any bin of the window: the transform of a real sheet holds k1 <= NX/2; the
+    // rest follow from P(k1, k2) = P(NX - k1, NY - k2).
     const double norm = static_cast<double>(NX) * NY;
     auto power = [&](int k1, int k2) {
         k1 = ((k1 % NX) + NX) % NX;
@@ -113,7 +137,7 @@ bool analyseSpectrum(const GreyImage& image, int& fx1, int& fy1, int& fx2, int& 
             k1 = (NX - k1) % NX;
             k2 = (NY - k2) % NY;
         }
-        const fftw_complex& c = out.data[static_cast<size_t>(k2) * half + k1];
+        const fftw_complex& c = kept.data[static_cast<size_t>(k1 - k1Lo) * NY + k2];
         return (c[0] * c[0] + c[1] * c[1]) / norm;
     };
 

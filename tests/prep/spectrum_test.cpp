@@ -33,6 +33,22 @@ TEST(Spectrum, ASecondHarmonicStrongerThanThePitchIsTracedBackToThePitch) {
     EXPECT_NEAR(fx1, 1024 / 24.0, 1.0);
 }
 
+TEST(Spectrum, PeaksOfBothSignsAreFoundOnAnOffCentreCrop) {
+    // Two plane waves on a 300 x 200 sheet, whose transform crop (256 x 128) starts off its
+    // corner: one at (20, 15) with positive horizontal frequency, one at (-30, 9). Each must be
+    // found in its own window; the second lies where the transform holds it mirrored, at
+    // (30, 128 - 9).
+    const GreyImage sheet = filled(300, 200, [](int x, int y) {
+        const double first = std::cos(2 * M_PI * (20.0 * x / 256 + 15.0 * y / 128));
+        const double second = std::cos(2 * M_PI * (-30.0 * x / 256 + 9.0 * y / 128));
+        return static_cast<int>(std::lround(128 + 60 * first + 40 * second));
+    });
+    int fx1 = 10, fy1 = 5, fx2 = 40, fy2 = 25, NX = 0, NY = 0;
+    ASSERT_TRUE(analyseSpectrum(sheet, fx1, fy1, fx2, fy2, NX, NY));
+    EXPECT_EQ(std::pair(NX, NY), std::pair(256, 128));
+    EXPECT_EQ(std::tuple(fx1, fy1, fx2, fy2), std::tuple(20, 15, 30, 9));
+}
+
 TEST(SkewAndShear, BothPeaksOnOneBinGiveNoAngle) {
     double theta = 0, shear = 0;
     estimateSkewAndShear(0, 5, 0, 5, theta, shear);
