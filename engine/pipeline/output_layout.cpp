@@ -48,11 +48,18 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     };
     // The strip's dark pixels, and the pixels already taken by a rule or a patch, over the
     // strip's bounding box.
+    // Most rows of a strip hold no dark pixel at all; they are passed over below.
     std::vector<unsigned char> ink(static_cast<size_t>(w) * h, 0), seen(ink.size(), 0);
+    std::vector<int> rowInk(static_cast<size_t>(h), 0);
     for (int r = 0; r < h; ++r) {
         const unsigned char* row = &image.at(0, y0 + r);
         unsigned char* inkRow = ink.data() + static_cast<size_t>(r) * w;
-        for (int x = from[static_cast<size_t>(r)]; x <= to[static_cast<size_t>(r)]; ++x) inkRow[x - x0] = row[x] < 128;
+        int count = 0;
+        for (int x = from[static_cast<size_t>(r)]; x <= to[static_cast<size_t>(r)]; ++x) {
+            inkRow[x - x0] = row[x] < 128;
+            count += row[x] < 128;
+        }
+        rowInk[static_cast<size_t>(r)] = count;
     }
     auto at = [w, x0, y0](std::vector<unsigned char>& map, int x, int y) -> unsigned char& {
         return map[static_cast<size_t>(y - y0) * w + (x - x0)];
@@ -60,19 +67,24 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     // Rules are set aside before the marks are gathered: marked seen, they join no patch. The
     // runs down the columns are followed a row at a time, each column keeping its run's length.
     std::vector<int> runDown(static_cast<size_t>(w) + 1, 0);
+    int open = 0;  // columns whose run goes on
     for (int r = 0; r <= h; ++r) {
+        if (r < h && rowInk[static_cast<size_t>(r)] == 0 && open == 0) continue;
         for (int i = 0; i < w; ++i) {
+            int& run = runDown[static_cast<size_t>(i)];
             if (r < h && ink[static_cast<size_t>(r) * w + i]) {
-                ++runDown[static_cast<size_t>(i)];
+                open += run == 0;
+                ++run;
                 continue;
             }
-            const int run = runDown[static_cast<size_t>(i)];
             if (run > most)
                 for (int k = r - run; k < r; ++k) seen[static_cast<size_t>(k) * w + i] = 1;
-            runDown[static_cast<size_t>(i)] = 0;
+            open -= run > 0;
+            run = 0;
         }
     }
     for (int r = 0; r < h; ++r) {
+        if (rowInk[static_cast<size_t>(r)] == 0) continue;
         const unsigned char* inkRow = &ink[static_cast<size_t>(r) * w];
         unsigned char* seenRow = &seen[static_cast<size_t>(r) * w];
         for (int i = 0; i < w;) {
@@ -86,7 +98,8 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     std::vector<Keep> kept;
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
-        for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)]; ++x) {
+        for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)] && rowInk[static_cast<size_t>(y - y0)];
+             ++x) {
             if (!at(ink, x, y) || at(seen, x, y)) continue;
             Keep b{x, x, y, y};
             bool touches = false;
