@@ -27,6 +27,8 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
 // line between two columns), not marks: a glyph touching one is judged on its own. A patch that
 // touches the ink of the band beside the strip (bandLeft, bandRight: a band lies there) is that
 // band's own ink reaching out of it (a stroke, a dakuten, a stop), and stays whatever its size.
+// A patch within least of one that stays (directly or through others) stays with it: the
+// strokes of a kana smaller than least, beside the kana around it.
 void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
                                int rightTop, int rightBottom, int least, int most, bool bandLeft, bool bandRight) {
     if (rightTop < leftTop && rightBottom < leftBottom) return;
@@ -95,7 +97,11 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
         }
     }
     auto dark = [&](int x, int y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1 && at(ink, x, y); };
-    std::vector<Keep> kept;
+    struct Patch {
+        Keep box;
+        bool stays;
+    };
+    std::vector<Patch> patches;
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
         for (int x = from[static_cast<size_t>(y - y0)]; x <= to[static_cast<size_t>(y - y0)] && rowInk[static_cast<size_t>(y - y0)];
@@ -128,9 +134,33 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                     }
             }
             const int bw = b.right - b.left + 1, bh = b.bottom - b.top + 1;
-            if (touches || ((bw >= least || bh >= least) && bw <= most && bh <= most))
-                kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
+            patches.push_back({b, touches || ((bw >= least || bh >= least) && bw <= most && bh <= most)});
         }
+    // A patch near one that stays is a part of the same text: the other stroke of a small kana,
+    // the dots of a mark. Patches whose bounds come within near of each other are joined, and a
+    // group holding a patch that stays keeps them all.
+    const int near = std::max(2, least);
+    std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.box.top < b.box.top; });
+    std::vector<size_t> group(patches.size());
+    for (size_t i = 0; i < group.size(); ++i) group[i] = i;
+    auto root = [&group](size_t i) {
+        while (group[i] != i) i = group[i] = group[group[i]];
+        return i;
+    };
+    for (size_t i = 0; i < patches.size(); ++i) {
+        const Keep& a = patches[i].box;
+        for (size_t j = i + 1; j < patches.size() && patches[j].box.top <= a.bottom + near; ++j) {
+            const Keep& b = patches[j].box;
+            if (b.left <= a.right + near && a.left <= b.right + near) group[root(j)] = root(i);
+        }
+    }
+    std::vector<unsigned char> groupStays(patches.size(), 0);
+    for (size_t i = 0; i < patches.size(); ++i) groupStays[root(i)] |= patches[i].stays;
+    std::vector<Keep> kept;
+    for (size_t i = 0; i < patches.size(); ++i) {
+        const Keep& b = patches[i].box;
+        if (groupStays[root(i)]) kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
+    }
     // The kept boxes, cut to the bounding box, are marked in ink (no longer needed), then every
     // strip pixel outside them is whitened.
     std::fill(ink.begin(), ink.end(), 0);

@@ -271,24 +271,32 @@ TEST_F(Pipeline, NoShiftOrCropPushesTheTextFoundOffTheSheet) {
 }
 
 TEST_F(Pipeline, AnOutputKeepingClearlyLessThanTheTextIsNotWritten) {
-    // The columns found hold only the left third of a tier's text: whitening between columns
-    // would take the rest.
+    // The columns found hold only the left third of a tier's text, and the rest, apart from
+    // them, is dots each too small for a mark: whitening between columns would take it.
     g_notices.clear();
     stages.notice = collectNotice;
     script({0});
     g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 10, 190, 10, 70); };
     TraceCapture capture;
-    EXPECT_EQ(run(sheet("lost.png", 200, 320, 20, 30, 180, 290), options, stages), 0);
+    const GreyImage lost = inked(200, 320, [](int x, int y) {
+        return (x < 65 || x >= 100) && x >= 20 && x < 180 && y >= 30 && y < 290 && x % 8 < 5 && (y - 30) % 8 < 5;
+    });
+    EXPECT_EQ(run(save("lost.png", lost), options, stages), 0);
     EXPECT_TRUE(contains(capture.text(), "the output would keep"));
     ASSERT_EQ(g_notices.size(), 1u);
     EXPECT_EQ(g_notices[0], "lost.png: the re-layout would lose text");
     EXPECT_GT(darkPixels(output("lost-tovel.png"), 120, 30, 180, 290), 0);
 
-    // Turned a quarter by the analysis, the sheet is written as loaded but upright.
+    // Turned a quarter by the analysis, the sheet is written as loaded but upright. The column
+    // found holds the text's first rows, from whichever end the turn puts first.
     g_notices.clear();
     script({2, 0});
     g_script.find = [](GreyImage&, int&, VerticalBandList& pages) { onePage(pages, 10, 310, 10, 40); };
-    EXPECT_EQ(run(sheet("turned.png", 200, 320, 20, 30, 180, 290), options, stages), 0);
+    const GreyImage sideways = inked(200, 320, [](int x, int y) {
+        const bool rows = (y >= 30 && y < 40) || (y >= 80 && y < 240) || (y >= 280 && y < 290);
+        return rows && x >= 20 && x < 180 && x % 8 < 5 && y % 8 < 5;
+    });
+    EXPECT_EQ(run(save("turned.png", sideways), options, stages), 0);
     EXPECT_EQ(g_notices.size(), 1u);
     const GreyImage turned = output("turned-tovel.png");
     EXPECT_EQ(turned.width, 320);
