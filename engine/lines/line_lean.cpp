@@ -7,6 +7,7 @@
 #include "bands/band_geometry.h"
 #include "core/line_fit.h"
 #include "core/median.h"
+#include "lines/line_placement.h"
 
 namespace {
 
@@ -405,10 +406,17 @@ void followLineLeans(const GreyImage& image, VerticalBandList& columns, const Ho
                     narrowed = true;
                 }
             }
-            for (uint32_t k = relaid || narrowed ? i + 1 : i; k <= last; ++k) {
-                VerticalBand& b = columns[k];
-                shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
-                shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);
+            if (relaid) {
+                // A band laid anew has a new right edge, and the old one may have missed the line
+                // too: the ruby after it was fitted along the old edge, and is fitted again along
+                // the new one rather than turned with the band's middle.
+                if (last != i) fitNarrowBand(image, columns, last, row);
+            } else {
+                for (uint32_t k = narrowed ? i + 1 : i; k <= last; ++k) {
+                    VerticalBand& b = columns[k];
+                    shiftEdge(b.xLeftTop, b.xLeftBottom, topShift, bottomShift, room);
+                    shiftEdge(b.xRightTop, b.xRightBottom, topShift, bottomShift, room);
+                }
             }
             i = last;
         }

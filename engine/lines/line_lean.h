@@ -41,7 +41,8 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // than theirs (a speck or a neighbour's stroke beside it), is laid anew along its ink at the
 // width of the tier's other lines (the former once every other line has been laid, between its
 // neighbours' new edges); a line pressed against a neighbour at one end is narrowed
-// along its whole length. A band that missed its line at one end around ink no wider than ruby
+// along its whole length. The ruby after a band laid anew is fitted again along its new right
+// edge (fitNarrowBand) rather than moved with its middle. A band that missed its line at one end around ink no wider than ruby
 // (dust left between two lines, ruby not attached to its line) is no line and leaves the list.
 // columns are ordered left to right.
 // A caller must know: bands may leave the list, so indices taken before do not hold after; an

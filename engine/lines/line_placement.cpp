@@ -243,43 +243,46 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row) {
     }
 }
 
-void fitNarrowBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
-    for (uint32_t i = 1; i < columns.count(); ++i) {
-        VerticalBand& c = columns[i];
-        const VerticalBand& line = columns[i - 1];
-        if (c.type != 5 || line.type != 4) continue;
-        const VerticalBand* next = i + 1 < columns.count() ? &columns[i + 1] : nullptr;
-        // Offsets right of the line's right edge: the band's own span at either end, cut to the
-        // room between the line and the next band.
-        const int from = std::max(std::min(c.xLeftTop - line.xRightTop, c.xLeftBottom - line.xRightBottom), 1);
-        const int to = std::max(c.xRightTop - line.xRightTop, c.xRightBottom - line.xRightBottom);
-        int least = to + 1, most = from - 1;
-        for (int y = std::max(c.yTop, 0); y <= std::min(c.yBottom, image.height - 1); ++y) {
-            const int base = edgeAt(y, line.yTop, line.xRightTop, line.yBottom, line.xRightBottom);
-            const int limit = next ? edgeAt(y, next->yTop, next->xLeftTop, next->yBottom, next->xLeftBottom) - 1 : row.xRight;
-            const int x0 = std::max(base + from, 0), x1 = std::min({base + to, limit, image.width - 1});
-            const unsigned char* pixels = image.pixels.data() + static_cast<size_t>(y) * image.width;
-            for (int x = x0; x <= x1; ++x)
-                if (pixels[x] < 128) {
-                    least = std::min(least, x - base);
-                    break;
-                }
-            for (int x = x1; x >= x0; --x)
-                if (pixels[x] < 128) {
-                    most = std::max(most, x - base);
-                    break;
-                }
-        }
-        if (most < least) continue;  // no ink: the band keeps its edges
-        c.xLeftTop = line.xRightTop + least;
-        c.xLeftBottom = line.xRightBottom + least;
-        c.xRightTop = line.xRightTop + most;
-        c.xRightBottom = line.xRightBottom + most;
-        if (next) {
-            c.xRightTop = std::max(std::min(c.xRightTop, next->xLeftTop - 1), c.xLeftTop);
-            c.xRightBottom = std::max(std::min(c.xRightBottom, next->xLeftBottom - 1), c.xLeftBottom);
-        }
+void fitNarrowBand(const GreyImage& image, VerticalBandList& columns, uint32_t i, const HorizontalBand& row) {
+    if (i == 0 || i >= columns.count()) return;
+    VerticalBand& c = columns[i];
+    const VerticalBand& line = columns[i - 1];
+    if (c.type != 5 || line.type != 4) return;
+    const VerticalBand* next = i + 1 < columns.count() ? &columns[i + 1] : nullptr;
+    // Offsets right of the line's right edge: the band's own span at either end, cut to the
+    // room between the line and the next band.
+    const int from = std::max(std::min(c.xLeftTop - line.xRightTop, c.xLeftBottom - line.xRightBottom), 1);
+    const int to = std::max(c.xRightTop - line.xRightTop, c.xRightBottom - line.xRightBottom);
+    int least = to + 1, most = from - 1;
+    for (int y = std::max(c.yTop, 0); y <= std::min(c.yBottom, image.height - 1); ++y) {
+        const int base = edgeAt(y, line.yTop, line.xRightTop, line.yBottom, line.xRightBottom);
+        const int limit = next ? edgeAt(y, next->yTop, next->xLeftTop, next->yBottom, next->xLeftBottom) - 1 : row.xRight;
+        const int x0 = std::max(base + from, 0), x1 = std::min({base + to, limit, image.width - 1});
+        const unsigned char* pixels = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        for (int x = x0; x <= x1; ++x)
+            if (pixels[x] < 128) {
+                least = std::min(least, x - base);
+                break;
+            }
+        for (int x = x1; x >= x0; --x)
+            if (pixels[x] < 128) {
+                most = std::max(most, x - base);
+                break;
+            }
     }
+    if (most < least) return;  // no ink: the band keeps its edges
+    c.xLeftTop = line.xRightTop + least;
+    c.xLeftBottom = line.xRightBottom + least;
+    c.xRightTop = line.xRightTop + most;
+    c.xRightBottom = line.xRightBottom + most;
+    if (next) {
+        c.xRightTop = std::max(std::min(c.xRightTop, next->xLeftTop - 1), c.xLeftTop);
+        c.xRightBottom = std::max(std::min(c.xRightBottom, next->xLeftBottom - 1), c.xLeftBottom);
+    }
+}
+
+void fitNarrowBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row) {
+    for (uint32_t i = 1; i < columns.count(); ++i) fitNarrowBand(image, columns, i, row);
 }
 
 void calcColumnsDestX(VerticalBandList& columns, const HorizontalBand& row) {

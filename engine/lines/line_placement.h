@@ -34,6 +34,10 @@ void equalizeLineWidths(VerticalBandList& columns, const HorizontalBand& row);
 // from its base. A caller must know: a band without ink there keeps its edges.
 void fitNarrowBands(const GreyImage& image, VerticalBandList& columns, const HorizontalBand& row);
 
+// fitNarrowBands for the band at index i alone (nothing unless it is a narrow band right after a
+// text line): to lay a line's ruby again once the line has moved.
+void fitNarrowBand(const GreyImage& image, VerticalBandList& columns, uint32_t i, const HorizontalBand& row);
+
 // Sets destLeft/destRight of every band so that the bands, laid out from row.xLeft, fill the
 // row: a text line with a group takes its group's width, every other band its own width times
 // the ratio of the last line's group width to its own width, all scaled to the row's width.

@@ -160,10 +160,9 @@ TEST(GlyphsOnSheets, TheCheckFindsAnUnchangedSheetWholeAndADamagedOneNot) {
 TEST(GlyphsOnSheets, RubyAtEveryGapKeepsItsInkBesideItsBase) {
     const GlyphTally t = score(rubyPages(), Passage::Pipeline);
     printGlyphTally("ruby pages through the pipeline", t);
-    // The aim is 99 % of the kana. On turned two-tier pages with ruby longer than its base some
-    // still move off their base (the columns found there are lopsided, wide at one end and narrow
-    // at the other): 97.9 % are kept, and this holds 97.5 %.
-    EXPECT_GE(t.rubyKept * 1000, t.ruby * 975);
+    // 99 % of the kana. The few still lost are ruby longer than its base pressed against the
+    // tier's end, and a kana beside a line turned 1.5 degrees whose band the ruby did not join.
+    EXPECT_GE(t.rubyKept * 100, t.ruby * 99);
     EXPECT_GE(t.charsFound * 1000, t.chars * 995);
     EXPECT_EQ(t.charsCut, 0);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "lines/line_lean.h"
+#include "lines/line_placement.h"
 #include "test_support.h"
 
 namespace {
@@ -101,6 +102,29 @@ TEST(LineLean, ALineAndItsRubyTurnTogetherUpToTheirNeighbours) {
     broken[0].xLeftTop = 60;
     followLineLeans(image, broken, tier());
     EXPECT_EQ(xEdges(broken[0]), (std::vector<int>{74, 118, 82, 126}));
+}
+
+TEST(LineLean, TheRubyOfABandLaidAnewIsFittedAlongItsNewEdge) {
+    // The line of ALineAndItsRubyTurnTogether, with ruby 6 columns wide 4 right of its ink (the
+    // ink ends at column 111 at the top row, 119 at the bottom). The band missed the line's left
+    // part at the top and is laid anew; its middle moves by 10 at the top and not at the foot,
+    // but the ruby, fitted along the band's right edge, was already on its ink and must stay there.
+    GreyImage image = leaningLine(100, 0.010);
+    for (int y = 10; y < 770; ++y) {
+        if ((y - 10) % 38 >= 20) continue;
+        const int right = static_cast<int>(std::lround(100 + 0.010 * (y - 400))) + 15;
+        for (int x = right + 4; x < right + 10; ++x) image.at(x, y) = 0;
+    }
+    VerticalBandList columns = verticalList({uprightBand(60, 111, 0, 799, 4), uprightBand(113, 126, 0, 799, 5)});
+    columns[0].xLeftBottom = 89;
+    columns[0].xRightBottom = 119;
+    fitNarrowBands(image, columns, tier());
+    followLineLeans(image, columns, tier());
+    const std::vector<int> ruby = xEdges(columns[1]);
+    EXPECT_NEAR(ruby[0], 115, 1) << "left edge at the top";
+    EXPECT_NEAR(ruby[2], 123, 1) << "left edge at the foot";
+    EXPECT_EQ(ruby[1] - ruby[0], ruby[3] - ruby[2]);
+    EXPECT_GE(ruby[0], xEdges(columns[0])[1] + 1);
 }
 
 TEST(LineLean, ALineWithInkOnlyAtItsHeadMovesWholeOntoItsInk) {
