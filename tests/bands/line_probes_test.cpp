@@ -15,6 +15,14 @@ GreyImage speckled(uint32_t seed, uint32_t density) {
     });
 }
 
+// A frame over a work copy of region, with its ink counted into counts.
+probes::Frame countedWorkFrame(const HorizontalBand& region, const GreyImage& image, GreyImage& work,
+                               std::vector<int>& counts) {
+    probes::Frame f = probes::columnWorkFrame(region, image, work);
+    probes::countInkedPositions(f, counts);
+    return f;
+}
+
 }  // namespace
 
 TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
@@ -27,9 +35,8 @@ TEST(LineProbes, SkippingBlankStretchesChangesNothing) {
     std::vector<int> counts;
     probes::countInkedPositions(counted, counts);
     GreyImage work;
-    probes::Frame stored = probes::columnWorkFrame(region, image, work);
     std::vector<int> storedCounts;
-    probes::countInkedPositions(stored, storedCounts);
+    const probes::Frame stored = countedWorkFrame(region, image, work, storedCounts);
     for (int a = -20; a < 170; a += 3)
         for (int b = a - 40; b <= a + 40; b += 9) {
             const probes::Line l{a, b};
@@ -84,14 +91,10 @@ TEST(LineProbes, SweepsTakingBlankLinesOnTheCountsStopWhereWalksDo) {
     });
     const HorizontalBand region = levelBand(0, 149, 0, 399, 0);
     const probes::Frame plain = probes::columnFrame(region, image);
-    GreyImage work;
-    probes::Frame counted = probes::columnWorkFrame(region, image, work);
-    std::vector<int> counts;
-    probes::countInkedPositions(counted, counts);
-    GreyImage staleWork;
-    probes::Frame stale = probes::columnWorkFrame(region, image, staleWork);
-    std::vector<int> staleCounts;
-    probes::countInkedPositions(stale, staleCounts);
+    GreyImage work, staleWork;
+    std::vector<int> counts, staleCounts;
+    const probes::Frame counted = countedWorkFrame(region, image, work, counts);
+    const probes::Frame stale = countedWorkFrame(region, image, staleWork, staleCounts);
     probes::whitenBetween(stale, staleWork, probes::Line{40, 40}, probes::Line{54, 54});
     GreyImage whitened = image;
     for (int y = 0; y < 400; ++y)
@@ -122,9 +125,8 @@ TEST(LineProbes, WhiteningRecountsTheInkOfThePositionsItEmptied) {
     const std::pair<probes::Line, probes::Line> strips[] = {
         {{10, 10}, {30, 30}}, {{60, 70}, {75, 90}}, {{100, 90}, {101, 91}}, {{130, 135}, {160, 170}}, {{50, 50}, {40, 40}}};
     GreyImage work;
-    probes::Frame f = probes::columnWorkFrame(region, image, work);
     std::vector<int> counts;
-    probes::countInkedPositions(f, counts);
+    const probes::Frame f = countedWorkFrame(region, image, work, counts);
     for (const auto& [lo, hi] : strips) {
         probes::whitenAndRecount(f, work, lo, hi, counts);
         probes::Frame fresh = f;
