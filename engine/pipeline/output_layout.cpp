@@ -27,8 +27,9 @@ void whitenColumns(GreyImage& image, const HorizontalBand& clip, int leftTop, in
 // line between two columns), not marks: a glyph touching one is judged on its own. A patch that
 // touches the ink of the band beside the strip (bandLeft, bandRight: a band lies there) is that
 // band's own ink reaching out of it (a stroke, a dakuten, a stop), and stays whatever its size.
-// A patch within least of one that stays (directly or through others) stays with it: the
-// strokes of a kana smaller than least, beside the kana around it.
+// A patch within least of one that stays and is at least a third of least thick both ways (3 at
+// the least), directly or through others, stays with it: the strokes of a kana smaller than
+// least, beside the kana around it.
 void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int leftTop, int leftBottom,
                                int rightTop, int rightBottom, int least, int most, bool bandLeft, bool bandRight) {
     if (rightTop < leftTop && rightBottom < leftBottom) return;
@@ -100,7 +101,9 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
     struct Patch {
         Keep box;
         bool stays;
+        bool anchors;  // stays, and holds its strokes' neighbours (see below)
     };
+    const int thick = std::max(3, least / 3);
     std::vector<Patch> patches;
     std::vector<std::pair<int, int>> stack;
     for (int y = y0; y <= y1; ++y)
@@ -134,11 +137,13 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
                     }
             }
             const int bw = b.right - b.left + 1, bh = b.bottom - b.top + 1;
-            patches.push_back({b, touches || ((bw >= least || bh >= least) && bw <= most && bh <= most)});
+            const bool mark = (bw >= least || bh >= least) && bw <= most && bh <= most;
+            patches.push_back({b, touches || mark, touches || (mark && std::min(bw, bh) >= thick)});
         }
     // A patch near one that stays is a part of the same text: the other stroke of a small kana,
     // the dots of a mark. Patches whose bounds come within near of each other are joined, and a
-    // group holding a patch that stays keeps them all.
+    // group holding a patch that stays keeps them all; not a thin one, though (a piece of a broken
+    // rule or page edge, whose dashes would otherwise all stay with it).
     const int near = std::max(2, least);
     std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) { return a.box.top < b.box.top; });
     std::vector<size_t> group(patches.size());
@@ -155,11 +160,11 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
         }
     }
     std::vector<unsigned char> groupStays(patches.size(), 0);
-    for (size_t i = 0; i < patches.size(); ++i) groupStays[root(i)] |= patches[i].stays;
+    for (size_t i = 0; i < patches.size(); ++i) groupStays[root(i)] |= patches[i].anchors;
     std::vector<Keep> kept;
     for (size_t i = 0; i < patches.size(); ++i) {
         const Keep& b = patches[i].box;
-        if (groupStays[root(i)]) kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
+        if (patches[i].stays || groupStays[root(i)]) kept.push_back({b.left - 2, b.right + 2, b.top - 2, b.bottom + 2});
     }
     // The kept boxes, cut to the bounding box, are marked in ink (no longer needed), then every
     // strip pixel outside them is whitened.

@@ -152,18 +152,23 @@ TEST(EraseOutsideText, StrokesTooSmallForAMarkStayNearOneThatStays) {
     // Columns 20 wide at 10 .. 29 and 60 .. 79: marks are 6 to 30 pixels, patches within 6 of a
     // mark join it. Between the columns a kana of 8 x 8, below it two short strokes (gaps of 4 and
     // 3 rows), each too small alone; far below a speck, and two strokes near only each other.
+    // A piece of a broken rule, 2 wide and 8 tall, stays as a mark but holds nothing near it:
+    // the short dash under it goes.
     GreyImage image = inked(100, 120, [](int x, int y) {
         const bool kana = x >= 40 && x <= 47 && y >= 10 && y <= 17;
         const bool stroke = x >= 41 && x <= 44 && ((y >= 22 && y <= 23) || (y >= 27 && y <= 28));
         const bool speck = x >= 45 && x <= 47 && y >= 60 && y <= 62;
         const bool pair = x >= 41 && x <= 43 && (y == 90 || y == 94);
-        return kana || stroke || speck || pair;
+        const bool rule = x >= 52 && x <= 53 && ((y >= 40 && y <= 47) || (y >= 51 && y <= 53));
+        return kana || stroke || speck || pair || rule;
     });
     whitenAroundTwoColumns(image);
     EXPECT_EQ(darkPixels(image, 40, 10, 48, 18), 64);
     EXPECT_EQ(darkPixels(image, 41, 22, 45, 29), 16) << "both strokes, the second through the first";
     EXPECT_EQ(darkPixels(image, 45, 60, 48, 63), 0);
     EXPECT_EQ(darkPixels(image, 41, 90, 44, 95), 0);
+    EXPECT_EQ(darkPixels(image, 52, 40, 54, 48), 16) << "the piece of the rule";
+    EXPECT_EQ(darkPixels(image, 52, 51, 54, 54), 0) << "the dash under it";
 }
 
 TEST(EraseOutsideText, InkReachingOutOfAColumnStaysWhateverItsSize) {
