@@ -181,6 +181,10 @@ void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M) {
         const VerticalBand& a1 = columns[static_cast<uint32_t>(i - 1)];
         const VerticalBand& a2 = columns[static_cast<uint32_t>(i)];
         if (a0.type != 4 || a1.type != 4 || a2.type != 4) continue;
+        // A band whose edges cross at one end is a misreading of the band finder, not a line:
+        // three bands with one such are no proof of solid text.
+        auto crossed = [](const VerticalBand& c) { return c.xRightTop < c.xLeftTop || c.xRightBottom < c.xLeftBottom; };
+        if (crossed(a0) || crossed(a1) || crossed(a2)) continue;
         const int a = a2.xRightTop - a0.xLeftTop + 1, b = a2.xRightBottom - a0.xLeftBottom + 1;
         const int span = (a + b) / 2;
         int sumTop = 0, sumBottom = 0;

@@ -24,7 +24,8 @@ int findColumns(GreyImage& image, double waveX, double waveY, HorizontalBand& ro
 // and at their bottom, within 1.1 (M + waveX), become one block (type 2): solid text or a table.
 // M is the tier's median line width.
 // A caller must know: lines filling their span at one end only stay lines; a band whose edge
-// strayed at the other end does not make a block of its neighbours.
+// strayed at the other end, or whose edges cross at one end, does not make a block of its
+// neighbours.
 void joinThreeLineBlocks(VerticalBandList& columns, double waveX, int M);
 
 // Inputs: a tier's columns, its image, the vertical wave length and the median line width M.
