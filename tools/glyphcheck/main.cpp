@@ -12,6 +12,7 @@
 #include "glyph_match.h"
 #include "pipeline/image_io.h"
 #include "pipeline/layo.h"
+#include "ruby_options_cli.h"
 
 namespace fs = std::filesystem;
 
@@ -40,12 +41,7 @@ int main(int argc, char** argv) {
     app.add_option("--preset", preset, std::string("one of: ") + presetList() + " (default novel-page)");
     app.add_option("--seed", given.seed, "random seed (default 1)");
     auto* tiers = app.add_option("--tiers", given.tiers, "tiers per page, 1 or 2")->check(CLI::Range(1, 2));
-    auto* rubyRate = app.add_option("--ruby-rate", given.rubyRate, "share of kanji words that carry their reading")
-                         ->check(CLI::Range(0.0, 1.0));
-    auto* rubyGap = app.add_option("--ruby-gap", given.rubyGapPx, "pixels between the line's edge and the ruby's ink")
-                        ->check(CLI::Range(0, 10));
-    auto* rubyLength = app.add_option("--ruby-length", given.rubyLength, "kana in every ruby")->check(CLI::Range(1, 5));
-    auto* rubyBase = app.add_option("--ruby-base", given.rubyBase, "characters under every ruby")->check(CLI::Range(1, 2));
+    const RubyFlags ruby = addRubyOptions(app, given);
     auto* rotate = app.add_option("--rotate", given.rotateDegrees, "small rotation, degrees clockwise")
                        ->check(CLI::Range(-10.0, 10.0));
     auto* shear = app.add_option("--shear", given.shear, "shear, x shift per row")->check(CLI::Range(-0.1, 0.1));
@@ -59,10 +55,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (*tiers) o.tiers = given.tiers;
-    if (*rubyRate) o.rubyRate = given.rubyRate;
-    if (*rubyGap) o.rubyGapPx = given.rubyGapPx;
-    if (*rubyLength) o.rubyLength = given.rubyLength;
-    if (*rubyBase) o.rubyBase = given.rubyBase;
+    keepGivenRuby(ruby, given, o);
     if (*rotate) o.rotateDegrees = given.rotateDegrees;
     if (*shear) o.shear = given.shear;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "pipeline/image_io.h"
+#include "ruby_options_cli.h"
 #include "sheet_synth.h"
 
 int main(int argc, char** argv) {
@@ -30,12 +31,7 @@ int main(int argc, char** argv) {
     auto* spacing = app.add_option("--line-spacing", o.lineSpacing, "line pitch over character size")->check(CLI::Range(1.0, 4.0));
     auto* chars = app.add_option("--chars-per-line", o.charsPerLine, "cells per line (0: as many as fit)");
     auto* margin = app.add_option("--margin-mm", o.marginTopMm, "top margin; the others follow it");
-    auto* rubyRate = app.add_option("--ruby-rate", o.rubyRate, "share of kanji words with a reading that carry it as ruby")
-                         ->check(CLI::Range(0.0, 1.0));
-    auto* rubyGap = app.add_option("--ruby-gap", o.rubyGapPx, "pixels between the line's edge and the ruby's ink, 0 to 10")
-                        ->check(CLI::Range(0, 10));
-    auto* rubyLength = app.add_option("--ruby-length", o.rubyLength, "kana in every ruby, 1 to 5")->check(CLI::Range(1, 5));
-    auto* rubyBase = app.add_option("--ruby-base", o.rubyBase, "characters under every ruby, 1 or 2")->check(CLI::Range(1, 2));
+    const RubyFlags ruby = addRubyOptions(app, o);
     bool noHeader = false;
     app.add_flag("--no-header", noHeader, "no running header and page number");
     auto* picture = app.add_flag("--picture", o.picture, "add a picture block");
@@ -91,10 +87,7 @@ int main(int argc, char** argv) {
         keep(font, o.fontPoints, given.fontPoints);
         keep(spacing, o.lineSpacing, given.lineSpacing);
         keep(chars, o.charsPerLine, given.charsPerLine);
-        keep(rubyRate, o.rubyRate, given.rubyRate);
-        keep(rubyGap, o.rubyGapPx, given.rubyGapPx);
-        keep(rubyLength, o.rubyLength, given.rubyLength);
-        keep(rubyBase, o.rubyBase, given.rubyBase);
+        keepGivenRuby(ruby, given, o);
         keep(picture, o.picture, given.picture);
         keep(horizontal, o.horizontalBlock, given.horizontalBlock);
         keep(horizontalText, o.horizontalText, given.horizontalText);
