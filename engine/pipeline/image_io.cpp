@@ -16,9 +16,11 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/file_sync.h"
@@ -145,12 +147,45 @@ private:
     int slot_ = -1;
 };
 
+// The format whose name or one of whose extensions matches the extension of path's file name,
+// ignoring case; FIF_UNKNOWN when none does. FreeImage's own lookup by file name splits the
+// extension lists with strtok, whose state the whole process shares: two sheets saved at once
+// could each read the other's list and find no format. This one reads the lists in place.
+FREE_IMAGE_FORMAT formatFromFileName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || dot[1] == '\0') return FIF_UNKNOWN;
+    const std::string_view extension(dot + 1);
+    const auto same = [&](std::string_view word) {
+        return word.size() == extension.size() &&
+               std::equal(word.begin(), word.end(), extension.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (int i = 0; i < FreeImage_GetFIFCount(); ++i) {
+        const auto fif = static_cast<FREE_IMAGE_FORMAT>(i);
+        if (FreeImage_IsPluginEnabled(fif) != TRUE) continue;
+        const char* format = FreeImage_GetFormatFromFIF(fif);
+        if (format && same(format)) return fif;
+        const char* list = FreeImage_GetFIFExtensionList(fif);
+        if (!list) continue;
+        for (std::string_view rest(list); !rest.empty();) {
+            const size_t comma = rest.find(',');
+            if (same(rest.substr(0, comma))) return fif;
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+    }
+    return FIF_UNKNOWN;
+}
+
 // Saves bitmap to path in the format the path's extension names, checking that FreeImage can
 // write that format at the bitmap's depth. The data goes to a temporary file that is renamed
 // into place only when complete.
 bool saveImage(FIBITMAP* bitmap, const char* path, int flags) {
     if (!bitmap) return false;
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path);
+    const FREE_IMAGE_FORMAT fif = formatFromFileName(path);
     if (fif == FIF_UNKNOWN) return false;
     const unsigned bpp = FreeImage_GetBPP(bitmap);
     if (!FreeImage_FIFSupportsWriting(fif)) return false;
@@ -235,7 +270,7 @@ int decodeGreyImage(const char* path, GreyImage& image, ImageResolution& resolut
     image.reset(0, 0, 255);
     resolution = ImageResolution();
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path, 0);
-    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path);
+    if (fif == FIF_UNKNOWN) fif = formatFromFileName(path);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return kLoadUnreadable;
     if (FreeImage_FIFSupportsNoPixels(fif)) {
         const Bitmap header(FreeImage_Load(fif, path, FIF_LOAD_NOPIXELS));
@@ -699,13 +734,13 @@ int saveGreyImage(const char* path, const GreyImage& image, const SaveSettings& 
         FreeImage_SetDotsPerMeterY(bitmap.get(), settings.resolution.dotsPerMeterY);
     }
     // FreeImage takes a JPEG's quality as the save flags.
-    const bool jpeg = FreeImage_GetFIFFromFilename(path) == FIF_JPEG;
+    const bool jpeg = formatFromFileName(path) == FIF_JPEG;
     const int flags = jpeg ? std::clamp(settings.jpegQuality, 1, 100) : 0;
     return saveImage(bitmap.get(), path, flags) ? 0 : 1;
 }
 
 bool canSaveGreyAs(const char* path) {
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path);
+    const FREE_IMAGE_FORMAT fif = formatFromFileName(path);
     return fif != FIF_UNKNOWN && FreeImage_FIFSupportsWriting(fif) &&
            FreeImage_FIFSupportsExportBPP(fif, 8);
 }
