@@ -1,11 +1,12 @@
 # The front door: each target installs what is missing, builds, then does its job.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run gui test test-asan fuzz bench package samples clean
+.PHONY: all deps build run gui test test-asan test-tsan fuzz bench package samples clean
 
 all: build
 
@@ -41,6 +42,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Runs the tests under ThreadSanitizer, without the long page-analysis suites, which run one sheet
+# at a time: what it watches is sheets processed side by side.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVEL_SANITIZE_THREAD=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) \
+		-E '^(LayoutOnSheets|RelayoutOnSheets|CharsOnSheets|OldScansOnSheets|PinnedOutputs|GlyphsOnSheets|WaveLengths)\.'
+
 # Builds the fuzz target with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and
 # runs it for FUZZ_SECONDS on the seed sheets plus the corpus it has grown so far. Inputs that
 # crash, hang or break an output rule land in $(FUZZ_BUILD)/findings/.
@@ -68,4 +77,4 @@ samples: build
 	scripts/make-samples $(BUILD)/tools/synth/tovel-synth samples
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) out
