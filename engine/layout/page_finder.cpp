@@ -53,6 +53,21 @@ bool isFacingPageSliver(const VerticalBandList& pages, uint32_t i, int imageWidt
     return (atLeftSide || atRightSide) && next.type == 2 && bandWidth(next) >= 3 * width;
 }
 
+int middleX(const VerticalBand& b) { return (b.xLeftTop + b.xLeftBottom + b.xRightTop + b.xRightBottom) / 4; }
+
+// The share of the pixels of band (its edges taken with its own yTop/yBottom as end rows) that
+// are darker than 128.
+double darkShare(const VerticalBand& band, const GreyImage& image) {
+    long long dark = 0, all = 0;
+    for (int y = std::max(band.yTop, 0); y <= std::min(band.yBottom, image.height - 1); ++y) {
+        int x0 = 0, x1 = -1;
+        if (!bandRowSpan(band, y, image, x0, x1)) continue;
+        all += x1 - x0 + 1;
+        for (int x = x0; x <= x1; ++x) dark += image.at(x, y) < 128;
+    }
+    return all > 0 ? static_cast<double>(dark) / static_cast<double>(all) : 0.0;
+}
+
 }  // namespace
 
 void fusePages(VerticalBandList& pages, double waveX, int imageWidth) {
@@ -90,18 +105,20 @@ void fusePages(VerticalBandList& pages, double waveX, int imageWidth) {
     }
 }
 
-void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth) {
+void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth,
+                         VerticalBandList* bookEdges) {
     // A seam near a side of the sheet is the edge of the book or of its cover, with at most a
     // strip of the facing page beyond it: the page of the sheet is not one of a spread. Whatever
     // lies beyond it belongs to the facing page.
     for (uint32_t i = 0; i < pages.count();) {
         const VerticalBand& b = pages[i];
-        const int x = (b.xLeftTop + b.xLeftBottom + b.xRightTop + b.xRightBottom) / 4;
+        const int x = middleX(b);
         if (b.type != 3 || isSpreadSeamAt(x, imageWidth)) {
             ++i;
             continue;
         }
         trace("page #%d at x=%d is the edge of the book, not a seam.\n", static_cast<int>(i), x);
+        if (bookEdges) bookEdges->append(b);
         if (2 * x < imageWidth) {
             for (uint32_t k = 0; k <= i; ++k) pages.removeAt(0);
             i = 0;
@@ -112,7 +129,7 @@ void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int 
     for (uint32_t i = 0; i < pages.count();) {
         const VerticalBand& b = pages[i];
         if (b.type == 3) {
-            seamX = (b.xLeftTop + b.xLeftBottom + b.xRightTop + b.xRightBottom) / 4;
+            seamX = middleX(b);
             pages.removeAt(i);
         } else if (isFacingPageSliver(pages, i, imageWidth)) {
             trace("page #%d is a strip of the facing page.\n", static_cast<int>(i));
@@ -121,6 +138,49 @@ void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int 
             pages.removeAt(i);
         } else {
             ++i;
+        }
+    }
+}
+
+void giveBackWhatBookEdgesTookIn(VerticalBandList& pages, const VerticalBandList& bookEdges,
+                                 const VerticalBandList& seamCores, const GreyImage& image) {
+    for (const VerticalBand& edge : bookEdges) {
+        if (pages.empty()) return;
+        const bool pageOnRight = middleX(edge) < middleX(pages[0]);
+        VerticalBand& page = pages[pageOnRight ? 0 : pages.count() - 1];
+        if (page.type != 2) continue;
+        // The innermost seam as found within the edge: the one nearest the page.
+        const VerticalBand* core = nullptr;
+        for (const VerticalBand& c : seamCores) {
+            const int x = middleX(c);
+            if (x < std::min(edge.xLeftTop, edge.xLeftBottom) || x > std::max(edge.xRightTop, edge.xRightBottom)) continue;
+            if (!core || (pageOnRight ? x > middleX(*core) : x < middleX(*core))) core = &c;
+        }
+        if (!core) continue;
+        VerticalBand taken(page);
+        if (pageOnRight) {
+            taken.xLeftTop = core->xRightTop + 1;
+            taken.xLeftBottom = core->xRightBottom + 1;
+            taken.xRightTop = std::min(edge.xRightTop, page.xLeftTop - 1);
+            taken.xRightBottom = std::min(edge.xRightBottom, page.xLeftBottom - 1);
+        } else {
+            taken.xLeftTop = std::max(edge.xLeftTop, page.xRightTop + 1);
+            taken.xLeftBottom = std::max(edge.xLeftBottom, page.xRightBottom + 1);
+            taken.xRightTop = core->xLeftTop - 1;
+            taken.xRightBottom = core->xLeftBottom - 1;
+        }
+        if (taken.xRightTop < taken.xLeftTop && taken.xRightBottom < taken.xLeftBottom) continue;
+        if (darkShare(taken, image) > 2 * darkShare(page, image)) continue;
+        if (pageOnRight) {
+            page.xLeftTop = std::min(page.xLeftTop, taken.xLeftTop);
+            page.xLeftBottom = std::min(page.xLeftBottom, taken.xLeftBottom);
+            trace("the page's left side moves out to x=%d, over what the edge of the book had taken in.\n",
+                  page.xLeftTop);
+        } else {
+            page.xRightTop = std::max(page.xRightTop, taken.xRightTop);
+            page.xRightBottom = std::max(page.xRightBottom, taken.xRightBottom);
+            trace("the page's right side moves out to x=%d, over what the edge of the book had taken in.\n",
+                  page.xRightTop);
         }
     }
 }
@@ -204,9 +264,11 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
     }
     trace("Pages before fusion:\n");
     dumpVerticalBands(pages);
+    VerticalBandList seamCores;
     for (uint32_t i = 0; i < pages.count(); ++i) {
         if (isSeam(pages[i], image, waveX)) {
             pages[i].type = 3;
+            seamCores.append(pages[i]);
             trace("page #%d is seam.\n", static_cast<int>(i));
         } else {
             pages[i].type = 2;
@@ -216,7 +278,9 @@ int findPages(HorizontalBand& sheet, double& waveX, double& waveY, GreyImage& im
     trace("Pages before cleaning:\n");
     dumpVerticalBands(pages);
     seamX = -1;
-    dropSeamsAndSlivers(pages, waveX, seamX, image.width);
+    VerticalBandList bookEdges;
+    dropSeamsAndSlivers(pages, waveX, seamX, image.width, &bookEdges);
+    giveBackWhatBookEdgesTookIn(pages, bookEdges, seamCores, image);
     if (seamX == -1) {
         seamX = seamFromGap(pages, image.width, image.height);
         if (seamX != -1) trace("seam taken in the gap between the two pages: x=%d\n", seamX);

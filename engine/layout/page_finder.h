@@ -32,10 +32,20 @@ void fusePages(VerticalBandList& pages, double waveX, int imageWidth);
 
 // Removes the seams, setting seamX to the mean x of the last one, and the bands narrower than
 // 0.524 waveX at both ends. A seam whose middle lies outside the middle half of the sheet is the
-// edge of the book or of a cover: it sets no seamX and the bands beyond it go with it. An
-// outermost band within a tenth of the sheet's side, next to a page at least three times as
-// wide, is a strip of the facing page and goes too.
-void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth);
+// edge of the book or of a cover: it sets no seamX and the bands beyond it go with it; it is
+// added to bookEdges when given. An outermost band within a tenth of the sheet's side, next to a
+// page at least three times as wide, is a strip of the facing page and goes too.
+void dropSeamsAndSlivers(VerticalBandList& pages, double waveX, int& seamX, int imageWidth,
+                         VerticalBandList* bookEdges = nullptr);
+
+// For each edge of the book that dropSeamsAndSlivers removed (bookEdges), the outermost page
+// beside it takes back what the edge took in on the page's side of its innermost seam as found
+// (seamCores: the seams before fusePages), when that part holds no more than twice the page's
+// share of dark pixels. A box rule drawn close to the text is dark and unbroken like the edge of
+// a book, and the lines it took in are the page's own; the broken remains of a real edge are
+// far darker than text. pages are ordered left to right.
+void giveBackWhatBookEdgesTookIn(VerticalBandList& pages, const VerticalBandList& bookEdges,
+                                 const VerticalBandList& seamCores, const GreyImage& image);
 
 // The seam of a spread whose binding shows no dark edge (only a shadow, which cleaning removes):
 // on a landscape sheet where exactly two pages are left, the middle of the gap between them when

@@ -83,6 +83,52 @@ TEST(PageDecisions, ABookEdgeNearASideIsNoSeamAndTakesTheFacingPageStripWithIt) 
     EXPECT_EQ(spread.count(), 2u);
 }
 
+// A sheet of 1000 x 300: a facing-page strip, a dark rule at 100-110 found as a seam, text lines
+// at 120-200 that the seam took in, then the page. With darkRemains, 120-200 holds the broken,
+// mostly black remains of a book's edge instead.
+TEST(PageDecisions, WhatABookEdgeTookInGoesBackToThePageWhenItIsNoDarkerThanText) {
+    const auto sheet = [](bool darkRemains) {
+        return inked(1000, 300, [darkRemains](int x, int y) {
+            const bool textLine = (x / 40) % 2 == 1 && (x * 7 + y * 13) % 11 == 0;
+            if (x >= 100 && x < 110) return true;
+            if (x >= 120 && x <= 200) return darkRemains ? (x + y) % 5 != 0 : textLine;
+            return x >= 210 && textLine;
+        });
+    };
+    for (const bool darkRemains : {false, true}) {
+        SCOPED_TRACE(darkRemains ? "dark remains" : "text lines");
+        const GreyImage image = sheet(darkRemains);
+        const VerticalBandList seamCores = listOf({uprightBand(100, 110, 0, 299, 3)});
+        VerticalBandList pages = listOf({uprightBand(10, 60, 0, 299, 2), uprightBand(100, 200, 0, 299, 3),
+                                         uprightBand(210, 980, 0, 299, 2)});
+        int seamX = -1;
+        VerticalBandList bookEdges;
+        dropSeamsAndSlivers(pages, 50, seamX, 1000, &bookEdges);
+        ASSERT_EQ(bookEdges.count(), 1u);
+        EXPECT_EQ(bookEdges[0].xRightTop, 200);
+        giveBackWhatBookEdgesTookIn(pages, bookEdges, seamCores, image);
+        ASSERT_EQ(pages.count(), 1u);
+        const int left = darkRemains ? 210 : 111;
+        EXPECT_EQ(xEdges(pages[0]), (std::vector<int>{left, 980, left, 980}));
+    }
+
+    // Mirrored: an edge at the right side made of two seams gives the page back what it took in
+    // on the page's side of the nearer one.
+    const GreyImage image = inked(1000, 300, [](int x, int y) {
+        return (x >= 890 && x <= 900) || (x >= 960 && x <= 970) ||
+               (((x / 40) % 2 == 1 && x < 880) && (x * 7 + y * 13) % 11 == 0);
+    });
+    VerticalBandList pages = listOf({uprightBand(20, 790, 0, 299, 2), uprightBand(800, 970, 0, 299, 3)});
+    int seamX = -1;
+    VerticalBandList bookEdges;
+    dropSeamsAndSlivers(pages, 50, seamX, 1000, &bookEdges);
+    giveBackWhatBookEdgesTookIn(pages, bookEdges,
+                                listOf({uprightBand(890, 900, 0, 299, 3), uprightBand(960, 970, 0, 299, 3)}), image);
+    ASSERT_EQ(pages.count(), 1u);
+    EXPECT_EQ(xEdges(pages[0]), (std::vector<int>{20, 889, 20, 889}));
+    EXPECT_EQ(seamX, -1);
+}
+
 TEST(PageDecisions, ANarrowStripAtASideNextToAWidePageIsTheFacingPage) {
     int seamX = -1;
     VerticalBandList strip = listOf({band(100, 900, 2), band(930, 990, 2)});
