@@ -174,3 +174,19 @@ TEST(GlyphsOnSheets, HandSetCharactersAreAllFoundAndNoneCut) {
     EXPECT_GE(t.charsFound * 1000, t.chars * 995);
     EXPECT_EQ(t.charsCut, 0);
 }
+
+// Old magazine pages whose box rule runs close to the text and is found as the edge of the book,
+// beside a strip of the facing page: the lines the rule took in stay on the page.
+TEST(GlyphsOnSheets, OldMagazinePagesKeepTheLinesBesideTheirBoxRule) {
+    std::vector<SynthOptions> pages;
+    for (const uint64_t seed : {3112, 3118, 3122}) {
+        SynthOptions o;
+        o.seed = seed;
+        EXPECT_TRUE(applyPreset("old-magazine", o));
+        pages.push_back(o);
+    }
+    const GlyphTally t = score(pages, Passage::Pipeline);
+    printGlyphTally("old magazine pages with a box rule beside a facing-page strip", t);
+    EXPECT_EQ(t.tiersRead, t.tiers);
+    EXPECT_GE(t.charsFound * 1000, t.chars * 995);
+}
