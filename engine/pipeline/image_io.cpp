@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string>
