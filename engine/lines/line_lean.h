@@ -42,8 +42,9 @@ LineLean measureLineLean(const GreyImage& image, const VerticalBand& band, const
 // width of the tier's other lines (the former once every other line has been laid, between its
 // neighbours' new edges); a line pressed against a neighbour at one end is narrowed
 // along its whole length. The ruby after a band laid anew is fitted again along its new right
-// edge (fitNarrowBand) rather than moved with its middle. A band that missed its line at one end around ink no wider than ruby
-// (dust left between two lines, ruby not attached to its line) is no line and leaves the list.
+// edge (fitNarrowBand) rather than moved with its middle. A band that missed its line at one end
+// around ink no wider than ruby (dust left between two lines, ruby not attached to its line) is
+// no line and leaves the list.
 // columns are ordered left to right.
 // A caller must know: bands may leave the list, so indices taken before do not hold after; an
 // edge never passes the neighbouring band's edge; a lean steeper than 2

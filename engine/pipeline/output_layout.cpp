@@ -50,8 +50,8 @@ void whitenColumnsKeepingMarks(GreyImage& image, const HorizontalBand& clip, int
         int left, right, top, bottom;
     };
     // The strip's dark pixels, and the pixels already taken by a rule or a patch, over the
-    // strip's bounding box.
-    // Most rows of a strip hold no dark pixel at all; they are passed over below.
+    // strip's bounding box; with each row's count, since most rows of a strip hold no dark pixel
+    // at all and are passed over below.
     std::vector<unsigned char> ink(static_cast<size_t>(w) * h, 0), seen(ink.size(), 0);
     std::vector<int> rowInk(static_cast<size_t>(h), 0);
     for (int r = 0; r < h; ++r) {

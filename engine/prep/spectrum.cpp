@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -87,13 +88,21 @@ bool analyseSpectrum(const GreyImage& image, int& fx1, int& fy1, int& fx2, int& 
     // a few columns k1: those are all that is transformed down the rows, after the transform along
     // each row. A full two-dimensional transform would go down every column, with two sheet-sized
     // buffers.
-    auto storedColumn = [NX](int k1) {
+    // Where the transform of a real sheet keeps bin (k1, k2): at k1 <= NX/2, the rest following
+    // from P(k1, k2) = P(NX - k1, NY - k2).
+    auto storedBin = [NX, NY](int k1, int k2) {
         k1 = ((k1 % NX) + NX) % NX;
-        return k1 > NX / 2 ? NX - k1 : k1;
+        k2 = ((k2 % NY) + NY) % NY;
+        if (k1 > NX / 2) {
+            k1 = (NX - k1) % NX;
+            k2 = (NY - k2) % NY;
+        }
+        return std::pair<int, int>(k1, k2);
     };
     int k1Lo = NX, k1Hi = -1;
     for (int f = fxLo; f <= fxHi; ++f)
-        for (const int k1 : {storedColumn(f), storedColumn(NX - f)}) k1Lo = std::min(k1Lo, k1), k1Hi = std::max(k1Hi, k1);
+        for (const int k1 : {storedBin(f, 0).first, storedBin(NX - f, 0).first})
+            k1Lo = std::min(k1Lo, k1), k1Hi = std::max(k1Hi, k1);
     if (k1Hi < k1Lo) k1Lo = k1Hi = 0;  // no window: one column stands in
     const int columnsKept = k1Hi - k1Lo + 1;
 
@@ -127,17 +136,11 @@ bool analyseSpectrum(const GreyImage& image, int& fx1, int& fy1, int& fx2, int& 
     }
     if (!alongRow || !downColumns) return false;
 
-    // P(k1, k2) for any bin of the window: the transform of a real sheet holds k1 <= NX/2; the
-    // rest follow from P(k1, k2) = P(NX - k1, NY - k2).
+    // P(k1, k2) for any bin of the window.
     const double norm = static_cast<double>(NX) * NY;
     auto power = [&](int k1, int k2) {
-        k1 = ((k1 % NX) + NX) % NX;
-        k2 = ((k2 % NY) + NY) % NY;
-        if (k1 > NX / 2) {
-            k1 = (NX - k1) % NX;
-            k2 = (NY - k2) % NY;
-        }
-        const fftw_complex& c = kept.data[static_cast<size_t>(k1 - k1Lo) * NY + k2];
+        const auto [s1, s2] = storedBin(k1, k2);
+        const fftw_complex& c = kept.data[static_cast<size_t>(s1 - k1Lo) * NY + s2];
         return (c[0] * c[0] + c[1] * c[1]) / norm;
     };
 

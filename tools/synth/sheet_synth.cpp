@@ -1,12 +1,11 @@
 #include "sheet_synth.h"
 
-#include <FreeImage.h>
-
 #include <fstream>
 
 #include "degrade.h"
 #include "glyphs.h"
 #include "page_layout.h"
+#include "pipeline/image_io.h"
 #include "random.h"
 
 bool synthesizeSheet(const SynthOptions& options, GreyImage& sheet, SheetTruth& truth,
@@ -38,23 +37,16 @@ std::string truthPathFor(const std::string& path) {
 
 bool writeSheet(const std::string& path, const GreyImage& sheet, const SheetTruth& truth,
                 int jpegQuality, std::string& error) {
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path.c_str());
-    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsWriting(fif) ||
-        !FreeImage_FIFSupportsExportBPP(fif, 8)) {
+    if (!canSaveGreyAs(path.c_str())) {
         error = "cannot write an 8-bit grey image in the format of " + path;
         return false;
     }
-    FIBITMAP* bitmap = FreeImage_ConvertFromRawBits(
-        const_cast<unsigned char*>(sheet.pixels.data()), sheet.width, sheet.height, sheet.width, 8,
-        0xFF0000, 0xFF00, 0xFF, TRUE);
     // The sheet's resolution goes into the file, as a scanner would write it.
-    const unsigned dotsPerMetre = static_cast<unsigned>(truth.dpi / 0.0254 + 0.5);
-    FreeImage_SetDotsPerMeterX(bitmap, dotsPerMetre);
-    FreeImage_SetDotsPerMeterY(bitmap, dotsPerMetre);
-    const int flags = fif == FIF_JPEG ? jpegQuality : 0;
-    const bool saved = bitmap && FreeImage_Save(fif, bitmap, path.c_str(), flags);
-    if (bitmap) FreeImage_Unload(bitmap);
-    if (!saved) {
+    SaveSettings settings;
+    settings.resolution.dotsPerMeterX = settings.resolution.dotsPerMeterY =
+        static_cast<unsigned>(truth.dpi / 0.0254 + 0.5);
+    settings.jpegQuality = jpegQuality;
+    if (saveGreyImage(path.c_str(), sheet, settings) != 0) {
         error = "cannot write " + path;
         return false;
     }
